@@ -1,0 +1,34 @@
+# The two set-up commands: `make run` and `make test`. Both install what is missing first.
+.PHONY: run test build-release build-test bench deps format clean
+
+JOBS ?= $(shell nproc)
+RELEASE_DIR := build/release
+TEST_DIR := build/test
+
+deps:
+	@scripts/install-deps
+
+build-release: deps
+	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+run: build-release
+	@scripts/run-editor $(RELEASE_DIR)/dotreel
+
+build-test: deps
+	@cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DDOTREEL_SANITIZE=ON -DDOTREEL_WERROR=ON >/dev/null
+	@cmake --build $(TEST_DIR) -j $(JOBS)
+
+test: build-test
+	@cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build-release
+	@cmake --build $(RELEASE_DIR) --target benchmarks -j $(JOBS)
+	@scripts/run-benchmarks $(RELEASE_DIR)
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

@@ -1,0 +1,155 @@
+#include "platform/textfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/errors.h"
+
+namespace dotreel {
+namespace {
+
+std::string readWholeFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw fileError(errno, path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        throw fileError(err, path);
+    }
+    std::string content;
+    content.reserve(static_cast<size_t>(st.st_size));
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            throw fileError(err, path);
+        }
+        if (n == 0) break;
+        content.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return content;
+}
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+int16_t FileTable::freeFile() const {
+    int16_t n = 1;
+    while (files_.count(n) != 0) ++n;
+    return n;
+}
+
+void FileTable::openForInput(int16_t fileNo, const std::string& path) {
+    InputFile f;
+    f.path = path;
+    f.content = readWholeFile(path);
+    files_[fileNo] = std::move(f);
+}
+
+FileTable::InputFile& FileTable::file(int16_t fileNo) {
+    auto it = files_.find(fileNo);
+    if (it == files_.end())
+        throw PlatformError(ErrorKind::IoError, "ファイルが開かれていません。");
+    return it->second;
+}
+
+void FileTable::lineInput(int16_t fileNo, std::string& line) {
+    InputFile& f = file(fileNo);
+    const std::string& c = f.content;
+    size_t pos = f.position;
+    if (pos >= c.size()) throw endOfFileError(f.path);
+    size_t end = pos;
+    while (end < c.size() && c[end] != '\r' && c[end] != '\n') ++end;
+    line.assign(c, pos, end - pos);
+    if (end < c.size()) {
+        if (c[end] == '\r' && end + 1 < c.size() && c[end + 1] == '\n')
+            end += 2;
+        else
+            end += 1;
+    }
+    f.position = end;
+}
+
+void FileTable::close(int16_t fileNo) { files_.erase(fileNo); }
+
+void writeFileAtomically(const std::string& path, std::string_view data, bool flush) {
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && (old.st_mode & 0222) == 0) throw fileError(EACCES, path);
+
+    const std::filesystem::path target(path);
+    std::string tmpl = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX"));
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) throw fileError(errno, path);
+
+    auto fail = [&](int err) {
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        return fileError(err, path);
+    };
+
+    ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644);
+    size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw fail(errno);
+        }
+        written += static_cast<size_t>(n);
+    }
+    if (flush && ::fsync(fd) != 0) throw fail(errno);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(tmpl.c_str());
+        throw fileError(err, path);
+    }
+    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmpl.c_str());
+        throw fileError(err, path);
+    }
+    if (flush) {
+        // The rename itself reaches the disk only with the folder's entry.
+        const std::string folder =
+            target.parent_path().empty() ? std::string(".") : target.parent_path().string();
+        const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirfd >= 0) {
+            ::fsync(dirfd);
+            ::close(dirfd);
+        }
+    }
+}
+
+std::string resolveFileName(const std::string& folder, const std::string& name) {
+    const std::string exact = folder + name;
+    std::error_code ec;
+    if (std::filesystem::exists(exact, ec)) return exact;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string candidate = it->path().filename().string();
+        if (equalsIgnoringCase(candidate, name)) return folder + candidate;
+    }
+    return exact;
+}
+
+}  // namespace dotreel

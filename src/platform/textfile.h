@@ -1,0 +1,52 @@
+// Sequential text files as the handlers use them: numbered input files read line by line,
+// and whole files written so that a failure never leaves a half-written file behind.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace dotreel {
+
+// Open input files by number, as the handlers keep them in intFileNo.
+class FileTable {
+public:
+    // The lowest file number not in use (1, 2, ...).
+    int16_t freeFile() const;
+
+    // Opens a file for sequential input. Throws PlatformError when it is missing, a folder on
+    // its path is missing, or it cannot be read. The whole file is read here, so later reads
+    // only walk through memory.
+    void openForInput(int16_t fileNo, const std::string& path);
+
+    // Reads the next line into `line`, without its line end. A line ends at CR, at CR LF or at
+    // a lone LF; the last line needs no line end. Throws PlatformError(EndOfFile) when no line
+    // is left.
+    void lineInput(int16_t fileNo, std::string& line);
+
+    void close(int16_t fileNo);
+    bool isOpen(int16_t fileNo) const { return files_.count(fileNo) != 0; }
+    size_t openCount() const { return files_.size(); }
+
+private:
+    struct InputFile {
+        std::string path;
+        std::string content;
+        size_t position = 0;
+    };
+    InputFile& file(int16_t fileNo);
+    std::map<int16_t, InputFile> files_;
+};
+
+// Writes `data` as the whole content of `path`: into a temporary file in the same folder,
+// flushed to disk (unless `flush` is false), then renamed over the old file. On any failure the
+// temporary file is removed, the old file is left exactly as it was, and PlatformError is
+// thrown. A file without any write permission is refused, as a read-only file.
+void writeFileAtomically(const std::string& path, std::string_view data, bool flush = true);
+
+// The path of `name` in `folder`, matching the name without regard to letter case when no file
+// of exactly that name exists ("data.txt" finds "Data.txt"). `folder` ends in "/".
+std::string resolveFileName(const std::string& folder, const std::string& name);
+
+}  // namespace dotreel
