@@ -11,9 +11,10 @@
 
 namespace dotreel {
 
-// Decodes the first two characters of a line: the first is the high digit, the second the low
-// one; either may be missing or no hexadecimal digit. Empty when the first has no digit value
-// and there is no second digit; so "5" gives 80, "" gives nothing, "G1" gives 1, "0x12" gives 0.
+// Decodes the first two characters of a line (UTF-8 characters, not bytes): the first is the
+// high digit, the second the low one; either may be missing or no hexadecimal digit. Empty when the
+// first has no digit value and there is no second digit; so "5" gives 80, "" gives nothing, "G1"
+// gives 1, "0x12" gives 0.
 std::optional<int16_t> funHexDecChange(std::string_view text);
 
 // funHexDecChange converted to a byte, an empty result giving 0.
@@ -26,7 +27,8 @@ std::string funDHChange(uint8_t value);
 // exactly 524288 bytes.
 std::string formatFrameFile(const FrameMemory& bytFrameData);
 
-// Decodes lines 0..131071 of a frame file into `target` (bytes 0..131071 only).
+// Decodes lines 0..131071 of a frame file into `target` (bytes 0..131071 only). Fewer lines
+// throw PlatformError(OutOfRange) and leave `target` as it was.
 void decodeFrameLines(const std::vector<std::string>& lines, FrameMemory& target);
 
 // The settings file: the three texts, each ended by CR LF, exactly as they stand.

@@ -2,46 +2,70 @@
 // exponents, "inf" or "nan", which the C library would accept.
 #include "platform/number.h"
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 
 #include "platform/errors.h"
 
 namespace dotreel {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-}  // namespace
+// A decimal text taken apart: its sign, the digits before the point and those after it.
+struct Decimal {
+    std::string_view body;  // without the blanks around it
+    bool negative = false;
+    std::string_view whole;
+    std::string_view fraction;
+};
 
-double toNumber(std::string_view text) {
+Decimal parseDecimal(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();
     while (begin < end && isBlank(text[begin])) ++begin;
     while (end > begin && isBlank(text[end - 1])) --end;
-    const std::string_view body = text.substr(begin, end - begin);
 
+    Decimal d;
+    d.body = text.substr(begin, end - begin);
+    const std::string_view body = d.body;
     size_t i = 0;
-    if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
-    size_t digits = 0;
-    while (i < body.size() && isDigit(body[i])) ++i, ++digits;
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
+        d.negative = body[i] == '-';
+        ++i;
+    }
+    const size_t wholeBegin = i;
+    while (i < body.size() && isDigit(body[i])) ++i;
+    d.whole = body.substr(wholeBegin, i - wholeBegin);
     if (i < body.size() && body[i] == '.') {
         ++i;
-        while (i < body.size() && isDigit(body[i])) ++i, ++digits;
+        const size_t fractionBegin = i;
+        while (i < body.size() && isDigit(body[i])) ++i;
+        d.fraction = body.substr(fractionBegin, i - fractionBegin);
     }
-    if (digits == 0 || i != body.size()) throw typeMismatchError();
+    if ((d.whole.empty() && d.fraction.empty()) || i != body.size()) throw typeMismatchError();
+    return d;
+}
+
+}  // namespace
+
+double toNumber(std::string_view text) {
+    const Decimal d = parseDecimal(text);
 
     // from_chars ignores the locale (a Qt program sets it from the environment) but takes
     // no plus sign.
-    const std::string_view unsigned_ = body[0] == '+' ? body.substr(1) : body;
+    const std::string_view unsigned_ = d.body[0] == '+' ? d.body.substr(1) : d.body;
     double value = 0.0;
     const auto result =
         std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
         // Too large for a double, or so small that it is 0 for every use here.
-        const std::string_view whole = unsigned_.substr(0, unsigned_.find('.'));
-        if (whole.find_first_not_of("-0") != std::string_view::npos) throw overflowError();
+        if (d.whole.find_first_not_of('0') != std::string_view::npos) throw overflowError();
         return 0.0;
     }
     return value;
@@ -56,9 +80,27 @@ double roundHalfEven(double value) {
 }
 
 int16_t toInteger16(std::string_view text) {
-    const double rounded = roundHalfEven(toNumber(text));
-    if (!(rounded >= -32768.0 && rounded <= 32767.0)) throw overflowError();
-    return static_cast<int16_t>(rounded);
+    // Rounded on the decimal digits themselves: going through a double first would turn
+    // 1.49999999999999999999 into 1.5 and then into 2, and 32767.49999999999999999 into an
+    // overflow.
+    const Decimal d = parseDecimal(text);
+    std::string_view whole = d.whole;
+    while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+    if (whole.size() > 5) throw overflowError();
+    int32_t magnitude = 0;
+    for (const char c : whole) magnitude = magnitude * 10 + (c - '0');
+
+    if (!d.fraction.empty()) {
+        const char first = d.fraction.front();
+        const bool moreThanHalf =
+            first > '5' ||
+            (first == '5' && d.fraction.substr(1).find_first_not_of('0') != std::string_view::npos);
+        const bool exactlyHalf = first == '5' && !moreThanHalf;
+        if (moreThanHalf || (exactlyHalf && magnitude % 2 != 0)) ++magnitude;
+    }
+    const int32_t value = d.negative ? -magnitude : magnitude;
+    if (value < -32768 || value > 32767) throw overflowError();
+    return static_cast<int16_t>(value);
 }
 
 int32_t roundToInteger32(double value) {

@@ -14,8 +14,8 @@ double toNumber(std::string_view text);
 // Rounds to the nearest whole number, halves going to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
 
-// toNumber, rounded half to even, as a 16-bit integer; outside -32768..32767 throws
-// PlatformError(Overflow).
+// The same text rounded half to even, as a 16-bit integer; outside -32768..32767 throws
+// PlatformError(Overflow). The rounding is done on the decimal digits, exactly.
 int16_t toInteger16(std::string_view text);
 
 // The same rounding for a 32-bit result (byte offsets of the frame memory).

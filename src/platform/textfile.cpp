@@ -41,7 +41,9 @@ std::string readWholeFile(const std::string& path) {
     return content;
 }
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -67,8 +69,7 @@ void FileTable::openForInput(int16_t fileNo, const std::string& path) {
 
 FileTable::InputFile& FileTable::file(int16_t fileNo) {
     auto it = files_.find(fileNo);
-    if (it == files_.end())
-        throw PlatformError(ErrorKind::IoError, "ファイルが開かれていません。");
+    if (it == files_.end()) throw PlatformError(ErrorKind::IoError, "ファイルが開かれていません。");
     return it->second;
 }
 
@@ -89,7 +90,9 @@ void FileTable::lineInput(int16_t fileNo, std::string& line) {
     f.position = end;
 }
 
-void FileTable::close(int16_t fileNo) { files_.erase(fileNo); }
+void FileTable::close(int16_t fileNo) {
+    files_.erase(fileNo);
+}
 
 void writeFileAtomically(const std::string& path, std::string_view data, bool flush) {
     struct stat old {};
@@ -97,7 +100,11 @@ void writeFileAtomically(const std::string& path, std::string_view data, bool fl
     if (exists && (old.st_mode & 0222) == 0) throw fileError(EACCES, path);
 
     const std::filesystem::path target(path);
-    std::string tmpl = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX"));
+    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "." + std::string.
+    std::string hiddenName = ".";
+    hiddenName += target.filename().string();
+    hiddenName += ".XXXXXX";
+    std::string tmpl = target.parent_path() / hiddenName;
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) throw fileError(errno, path);
 
@@ -141,15 +148,19 @@ void writeFileAtomically(const std::string& path, std::string_view data, bool fl
 }
 
 std::string resolveFileName(const std::string& folder, const std::string& name) {
-    const std::string exact = folder + name;
+    // Every spelling of a name must reach the same file, also when the folder holds several
+    // names that differ only in letter case ("Data.txt" beside "data.txt"): otherwise a save
+    // under one spelling would never be read back under the other. The byte-wise smallest of
+    // the matching names is taken, whichever spelling was asked for.
+    std::string best;
     std::error_code ec;
-    if (std::filesystem::exists(exact, ec)) return exact;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string candidate = it->path().filename().string();
-        if (equalsIgnoringCase(candidate, name)) return folder + candidate;
+        if (equalsIgnoringCase(candidate, name) && (best.empty() || candidate < best))
+            best = candidate;
     }
-    return exact;
+    return folder + (best.empty() ? name : best);
 }
 
 }  // namespace dotreel

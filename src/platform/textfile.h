@@ -11,7 +11,7 @@ namespace dotreel {
 
 // Open input files by number, as the handlers keep them in intFileNo.
 class FileTable {
-public:
+  public:
     // The lowest file number not in use (1, 2, ...).
     int16_t freeFile() const;
 
@@ -29,7 +29,7 @@ public:
     bool isOpen(int16_t fileNo) const { return files_.count(fileNo) != 0; }
     size_t openCount() const { return files_.size(); }
 
-private:
+  private:
     struct InputFile {
         std::string path;
         std::string content;
@@ -45,8 +45,9 @@ private:
 // thrown. A file without any write permission is refused, as a read-only file.
 void writeFileAtomically(const std::string& path, std::string_view data, bool flush = true);
 
-// The path of `name` in `folder`, matching the name without regard to letter case when no file
-// of exactly that name exists ("data.txt" finds "Data.txt"). `folder` ends in "/".
+// The path of `name` in `folder`, the name matched without regard to letter case ("data.txt"
+// finds "Data.txt"); when several names match, every spelling gives the byte-wise smallest of
+// them. Without a match, `folder` + `name`. `folder` ends in "/".
 std::string resolveFileName(const std::string& folder, const std::string& name);
 
 }  // namespace dotreel
