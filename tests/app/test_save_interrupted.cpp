@@ -1,0 +1,165 @@
+// Saves cut short by a full disk or by the process being killed: the frame file must always be
+// either the old one or the new one, whole, never a mixture or a stump.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QtCore/QTemporaryDir>
+#include <QtTest/QtTest>
+
+#include <chrono>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "app/save.h"
+#include "core/frame.h"
+#include "layers/layertestfiles.h"
+
+using namespace dotreel;
+using namespace layertest;
+
+namespace {
+
+constexpr std::array<bool, 4> kImage{true, false, false, false};
+
+// Exit codes of the child that saves on a size-limited disk.
+enum ChildResult : int {
+    kSaved = 1,           // saveAll returned true
+    kAskedOnce = 2,       // exactly one question
+    kNamedFrameFile = 4,  // ... naming the frame file's step, as "cmdFile.Click"
+};
+
+// Runs a save in a child process whose files may grow to `limitBytes` only, as on a disk that
+// fills part-way. With `retryAfterSpaceFreed`, the answer to the dialog first lifts the limit,
+// as a user freeing space, and chooses Retry; otherwise it chooses Cancel.
+int saveOnFullDisk(ModMain& state, rlim_t limitBytes, bool retryAfterSpaceFreed) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG instead
+        rlimit lim{};
+        ::getrlimit(RLIMIT_FSIZE, &lim);
+        const rlim_t hard = lim.rlim_max;
+        lim.rlim_cur = limitBytes;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        int questions = 0;
+        bool named = false;
+        const FailurePrompt prompt = [&](const std::string& title, const std::string& text) {
+            ++questions;
+            named =
+                title == "cmdFile.Click" && namesFailedStep(text, "FirstData.txtの書き込み処理");
+            if (!retryAfterSpaceFreed) return Answer::Cancel;
+            rlimit freed{hard, hard};
+            ::setrlimit(RLIMIT_FSIZE, &freed);
+            return Answer::Retry;
+        };
+        SaveInput in;
+        in.layerSelected = kImage;
+        in.settingsTexts = {"7", "8", "9"};
+        const bool saved = saveAll(state, prompt, in);
+        ::_exit((saved ? kSaved : 0) | (questions == 1 ? kAskedOnce : 0) |
+                (named ? kNamedFrameFile : 0));
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+class TestSaveInterrupted : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    std::unique_ptr<ModMain> state_;
+
+    std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
+    std::string settingsFile() const { return state_->strSetPath + "animation.txt"; }
+
+  private slots:
+    void init() {
+        QVERIFY(dir_.isValid());
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
+        state_ = stateIn(folderOf(dir_.path()));
+    }
+
+    void diskFullPartWayLeavesTheOldFileOnCancel() {
+        const std::string old = frameText([](int k) { return patternByte(k, 1); });
+        writeFile(dataFile("FirstData.txt"), old);
+        writeFile(settingsFile(), "1\r\n2\r\n3\r\n");
+        state_->bytFrameData() = *patternMemory(2);
+        const int result = saveOnFullDisk(*state_, 200000, /*retryAfterSpaceFreed=*/false);
+        QCOMPARE(result, kAskedOnce | kNamedFrameFile);
+        QVERIFY(readFile(dataFile("FirstData.txt")) == old);
+        QCOMPARE(readFile(settingsFile()), std::string("1\r\n2\r\n3\r\n"));
+        // No stump of the new file is left lying in the folder.
+        QCOMPARE(
+            QDir(QString::fromStdString(state_->strDataPath)).entryList(QDir::Files | QDir::Hidden),
+            QStringList{"FirstData.txt"});
+    }
+
+    void diskFullPartWayThenRetryWithSpaceWritesTheWholeFile() {
+        writeFile(dataFile("FirstData.txt"), frameText([](int k) { return patternByte(k, 1); }));
+        state_->bytFrameData() = *patternMemory(2);
+        const int result = saveOnFullDisk(*state_, 200000, /*retryAfterSpaceFreed=*/true);
+        QCOMPARE(result, kSaved | kAskedOnce | kNamedFrameFile);
+        QVERIFY(readFile(dataFile("FirstData.txt")) ==
+                frameText([](int k) { return patternByte(k, 2); }));
+        QCOMPARE(readFile(settingsFile()), std::string("7\r\n8\r\n9\r\n"));
+    }
+
+    void killedAtAnyMomentLeavesEachFileOldOrNewAndWhole() {
+        const std::string textA = frameText([](int k) { return patternByte(k, 10); });
+        const std::string textB = frameText([](int k) { return patternByte(k, 11); });
+        const std::string settingsA = "0\r\n10\r\n100\r\n";
+        const std::string settingsB = "20\r\n30\r\n40\r\n";
+        writeFile(dataFile("FirstData.txt"), textA);
+        writeFile(settingsFile(), settingsA);
+        auto memoryA = patternMemory(10);
+        auto memoryB = patternMemory(11);
+
+        std::mt19937 rng(7);
+        int sawA = 0, sawB = 0;
+        for (int round = 0; round < 40; ++round) {
+            const pid_t pid = ::fork();
+            QVERIFY(pid >= 0);
+            if (pid == 0) {
+                const FailurePrompt cancel = [](const std::string&, const std::string&) {
+                    return Answer::Cancel;
+                };
+                for (int i = 0;; ++i) {
+                    const bool b = (i + round) % 2 == 0;
+                    state_->bytFrameData() = b ? *memoryB : *memoryA;
+                    SaveInput in;
+                    in.layerSelected = kImage;
+                    in.settingsTexts = b ? std::array<std::string, 3>{"20", "30", "40"}
+                                         : std::array<std::string, 3>{"0", "10", "100"};
+                    saveAll(*state_, cancel, in);
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 30000));
+            ::kill(pid, SIGKILL);
+            int status = 0;
+            QCOMPARE(::waitpid(pid, &status, 0), pid);
+            QVERIFY(WIFSIGNALED(status));
+
+            const std::string frame = readFile(dataFile("FirstData.txt"));
+            QVERIFY2(frame == textA || frame == textB,
+                     qPrintable(QString("round %1: %2 bytes").arg(round).arg(frame.size())));
+            (frame == textA ? sawA : sawB)++;
+            const std::string settings = readFile(settingsFile());
+            QVERIFY2(settings == settingsA || settings == settingsB,
+                     qPrintable(QString("round %1: settings %2")
+                                    .arg(round)
+                                    .arg(QString::fromStdString(settings))));
+        }
+        qInfo("frame file found old/new: %d / %d", sawA, sawB);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSaveInterrupted)
+#include "test_save_interrupted.moc"
