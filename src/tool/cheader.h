@@ -1,0 +1,24 @@
+// Frames as a C header for firmware: one constant byte array, the LCD byte order explained in
+// its opening comment.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/frame.h"
+#include "tool/store.h"
+
+namespace dotreel::tool {
+
+// True for a name C accepts as a new identifier: letters, digits and '_', not starting with a
+// digit, no keyword, and none of the names C keeps for itself (a leading '_' with an upper-case
+// letter or a second '_').
+bool isValidCIdentifier(std::string_view name);
+
+// The header: include guard, <stdint.h>, NAME_FRAME_COUNT / NAME_FRAME_BYTES / NAME_FIRST_FRAME
+// macros and `static const uint8_t NAME[count][488]` holding the frames of `range` in the order
+// it runs. `source` is named in the comment.
+std::string formatCHeader(const FrameMemory& store, const FrameRange& range, std::string_view name,
+                          std::string_view source);
+
+}  // namespace dotreel::tool

@@ -1,0 +1,124 @@
+#include "tool/imageimport.h"
+
+#include <QImageReader>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "core/dotgrid.h"
+#include "tool/args.h"
+
+namespace dotreel::tool {
+
+std::vector<QImage> readPictures(const std::string& path) {
+    QImageReader reader(QString::fromStdString(path));
+    // Pictures are used at their stored size; a JPEG's orientation tag still applies.
+    reader.setAutoTransform(true);
+    std::vector<QImage> pictures;
+    if (!reader.canRead())
+        throw ToolError("cannot read picture '" + path +
+                        "': " + reader.errorString().toStdString());
+    // An animation yields its frames one read() at a time; a still image yields one.
+    for (;;) {
+        QImage picture = reader.read();
+        if (picture.isNull()) break;
+        pictures.push_back(std::move(picture));
+        if (!reader.supportsAnimation() || !reader.canRead()) break;
+    }
+    if (pictures.empty())
+        throw ToolError("cannot read picture '" + path +
+                        "': " + reader.errorString().toStdString());
+    return pictures;
+}
+
+std::optional<LcdPitch> lcdPitchOf(QSize size) {
+    for (int scale = 2; scale * kColumns < size.width(); ++scale) {
+        const int gap = size.width() - scale * kColumns;
+        if (gap >= 1 && gap < scale && size.height() == scale * kRows + gap)
+            return LcdPitch{scale, gap};
+    }
+    return std::nullopt;
+}
+
+QImage fitToLcd(const QImage& picture, bool invert) {
+    // Transparent pixels show the background, which must end up unlit either way round.
+    const QColor background = invert ? Qt::black : Qt::white;
+    QImage flat(picture.size(), QImage::Format_RGB32);
+    flat.fill(background);
+    {
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, picture);
+    }
+
+    // A rendering of the LCD (as export draws it) is read dot by dot at the dots' centres:
+    // scaling it would blend the panel between the dots into them.
+    if (const auto pitch = lcdPitchOf(flat.size())) {
+        QImage dots(kColumns, kRows, QImage::Format_RGB32);
+        const int inset = pitch->gap + (pitch->scale - pitch->gap) / 2;
+        for (int row = 0; row < kRows; ++row)
+            for (int column = 0; column < kColumns; ++column)
+                dots.setPixel(
+                    column, row,
+                    flat.pixel(inset + column * pitch->scale, inset + row * pitch->scale));
+        return dots.convertToFormat(QImage::Format_Grayscale8);
+    }
+
+    const double factor = std::min(static_cast<double>(kColumns) / flat.width(),
+                                   static_cast<double>(kRows) / flat.height());
+    const int w = std::clamp(static_cast<int>(std::lround(flat.width() * factor)), 1, kColumns);
+    const int h = std::clamp(static_cast<int>(std::lround(flat.height() * factor)), 1, kRows);
+    QImage scaled = flat;
+    if (w != flat.width() || h != flat.height()) {
+        // Enlarging pixel art by nearest neighbour keeps its edges; shrinking averages.
+        const auto mode = factor >= 1.0 ? Qt::FastTransformation : Qt::SmoothTransformation;
+        scaled = flat.scaled(w, h, Qt::IgnoreAspectRatio, mode);
+    }
+
+    QImage fitted(kColumns, kRows, QImage::Format_RGB32);
+    fitted.fill(background);
+    {
+        QPainter painter(&fitted);
+        painter.drawImage((kColumns - w) / 2, (kRows - h) / 2, scaled);
+    }
+    return fitted.convertToFormat(QImage::Format_Grayscale8);
+}
+
+void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemory& store,
+                  int frame) {
+    // Grey levels with the lit side low, so that one rule serves both polarities.
+    std::vector<double> level(static_cast<size_t>(kColumns * kRows));
+    for (int row = 0; row < kRows; ++row) {
+        const uchar* line = fitted.constScanLine(row);
+        for (int column = 0; column < kColumns; ++column) {
+            const int grey = line[column];
+            level[static_cast<size_t>(row * kColumns + column)] =
+                options.invert ? 255 - grey : grey;
+        }
+    }
+
+    DotGrid grid;
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) {
+            const size_t at = static_cast<size_t>(row * kColumns + column);
+            const double value = level[at];
+            const bool on = value < options.threshold;
+            grid.intDot[static_cast<size_t>(dotIndexAt(row, column))] = on ? kDotOn : kDotOff;
+            if (!options.dither) continue;
+            // Pass the rounding error on to the neighbours not yet decided.
+            const double error = value - (on ? 0.0 : 255.0);
+            auto spread = [&](int dr, int dc, double weight) {
+                const int r = row + dr;
+                const int c = column + dc;
+                if (r < kRows && c >= 0 && c < kColumns)
+                    level[static_cast<size_t>(r * kColumns + c)] += error * weight;
+            };
+            spread(0, 1, 7.0 / 16);
+            spread(1, -1, 3.0 / 16);
+            spread(1, 0, 5.0 / 16);
+            spread(1, 1, 1.0 / 16);
+        }
+    }
+    Bit_Data_Set(store, grid, frame);
+}
+
+}  // namespace dotreel::tool

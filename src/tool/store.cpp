@@ -1,0 +1,146 @@
+#include "tool/store.h"
+
+#include <filesystem>
+
+#include "files/hexcodec.h"
+#include "platform/number.h"
+#include "platform/textfile.h"
+#include "tool/args.h"
+
+namespace dotreel::tool {
+
+std::vector<int> FrameRange::frames() const {
+    std::vector<int> out;
+    out.reserve(static_cast<size_t>(count()));
+    const int step = upwards() ? 1 : -1;
+    for (int f = first;; f += step) {
+        out.push_back(f);
+        if (f == last) break;
+    }
+    return out;
+}
+
+FrameRange parseFrameRange(const std::string& text, const std::string& what) {
+    const std::string shown = what + " " + text;
+    const auto dots = text.find("..");
+    try {
+        if (dots == std::string::npos) {
+            const int f = parseInteger(text, 0, kLastFrame, what);
+            return {f, f};
+        }
+        return {parseInteger(text.substr(0, dots), 0, kLastFrame, what),
+                parseInteger(text.substr(dots + 2), 0, kLastFrame, what)};
+    } catch (const UsageError& e) {
+        throw UsageError(std::string(e.what()) + " (a frame range is A..B or one frame, frames " +
+                         "0.." + std::to_string(kLastFrame) + ")");
+    }
+}
+
+std::string describeFailure(const PlatformError& error, const std::string& path) {
+    const std::string quoted = "'" + path + "'";
+    switch (error.kind()) {
+        case ErrorKind::FileNotFound:
+            return quoted + ": no such file";
+        case ErrorKind::PathNotFound:
+            return quoted + ": a folder on the path does not exist";
+        case ErrorKind::EndOfFile:
+            return quoted + ": the file ends too early";
+        case ErrorKind::PermissionDenied:
+            return quoted + ": permission denied (or it is a folder, or read-only)";
+        case ErrorKind::DiskFull:
+            return quoted + ": the disk is full";
+        default:
+            return quoted + ": read or write error";
+    }
+}
+
+std::unique_ptr<FrameMemory> loadStore(const std::string& path) {
+    FileTable files;
+    const int16_t fileNo = files.freeFile();
+    try {
+        files.openForInput(fileNo, path);
+    } catch (const PlatformError& e) {
+        throw ToolError("cannot read " + describeFailure(e, path));
+    }
+    std::vector<std::string> lines(static_cast<size_t>(kStoreBytes));
+    for (size_t k = 0; k < lines.size(); ++k) {
+        try {
+            files.lineInput(fileNo, lines[k]);
+        } catch (const PlatformError&) {
+            throw ToolError("'" + path + "' has only " + std::to_string(k) +
+                            " lines; a frame file needs " + std::to_string(kStoreBytes) +
+                            " (see: dotreel-tool check)");
+        }
+    }
+    files.close(fileNo);
+    auto store = std::make_unique<FrameMemory>();
+    store->fill(0);
+    decodeFrameLines(lines, *store);
+    return store;
+}
+
+bool frameHasLitDot(const FrameMemory& store, int frame) {
+    const size_t base = static_cast<size_t>(frame) * kFrameBytes;
+    for (size_t j = 0; j < static_cast<size_t>(kFrameBytes); ++j)
+        if (store[base + j] != 0) return true;
+    return false;
+}
+
+std::vector<int> usedFrames(const FrameMemory& store) {
+    std::vector<int> used;
+    for (int f = 0; f < kFrameCount; ++f)
+        if (frameHasLitDot(store, f)) used.push_back(f);
+    return used;
+}
+
+std::string describeFrameList(const std::vector<int>& frames) {
+    if (frames.empty()) return "none";
+    std::string out;
+    size_t i = 0;
+    while (i < frames.size()) {
+        size_t j = i;
+        while (j + 1 < frames.size() && frames[j + 1] == frames[j] + 1) ++j;
+        if (!out.empty()) out += ", ";
+        out += std::to_string(frames[i]);
+        if (j > i) out += ".." + std::to_string(frames[j]);
+        i = j + 1;
+    }
+    return out;
+}
+
+PlaybackSettings readSettings(const std::string& path) {
+    FileTable files;
+    const int16_t fileNo = files.freeFile();
+    std::string line[3];
+    try {
+        files.openForInput(fileNo, path);
+    } catch (const PlatformError& e) {
+        throw ToolError("cannot read settings " + describeFailure(e, path));
+    }
+    int16_t value[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        try {
+            files.lineInput(fileNo, line[i]);
+        } catch (const PlatformError&) {
+            throw ToolError("settings '" + path + "' has only " + std::to_string(i) +
+                            " lines; it needs 3 (start frame, end frame, interval)");
+        }
+        try {
+            value[i] = toInteger16(line[i]);
+        } catch (const PlatformError&) {
+            throw ToolError("settings '" + path + "' line " + std::to_string(i + 1) + ": '" +
+                            line[i] + "' is not a number from -32768 to 32767");
+        }
+    }
+    return {value[0], value[1], value[2]};
+}
+
+std::string settingsPathFor(const std::string& frameFilePath) {
+    std::error_code ec;
+    auto file = std::filesystem::absolute(frameFilePath, ec);
+    if (ec) file = frameFilePath;
+    const auto folder = file.parent_path().parent_path() / "設定";
+    return resolveFileName(folder.string() + "/", "animation.txt");
+}
+
+}  // namespace dotreel::tool

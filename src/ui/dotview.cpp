@@ -1,0 +1,127 @@
+#include "ui/dotview.h"
+
+#include <QMetaObject>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <algorithm>
+
+#include "core/frame.h"
+
+namespace dotreel {
+
+namespace {
+
+// Beyond this many changed dots one rectangle around them all is cheaper than a region.
+constexpr size_t kMaxSeparateRects = 32;
+
+// The lattice places of the markers: column and row, one place outside the grid.
+constexpr std::array<std::array<int, 2>, DotView::kMarkerCount> kMarkerPlaces{{
+    {-1, -1},
+    {-1, kRows},
+    {kHalfColumns, -1},
+    {kColumns, -1},
+    {kColumns, kRows},
+    {kHalfColumns, kRows},
+    {kHalfColumns - 1, -1},
+    {kHalfColumns - 1, kRows},
+}};
+
+const QColor kGreyBlock(224, 224, 224);
+const QColor kMarkerRed(255, 0, 0);
+
+int floorDiv(int a, int b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// The lattice places (0..count-1) whose squares meet the pixel span [from, to].
+std::pair<int, int> latticeSpan(int from, int to, int count) {
+    const int first =
+        -floorDiv(-(from - DotView::kOrigin - (DotView::kDotSize - 1)), DotView::kPitch);
+    const int last = floorDiv(to - DotView::kOrigin, DotView::kPitch);
+    return {std::max(first, 0), std::min(last, count - 1)};
+}
+
+}  // namespace
+
+DotView::DotView(DotGrid& grid, QWidget* parent) : QWidget(parent), grid_(grid) {
+    // The dots are no controls of their own: presses and moves over them belong to the window.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    grid_.setObserver(this);
+}
+
+DotView::~DotView() {
+    grid_.setObserver(nullptr);
+}
+
+QRect DotView::dotRect(int index) {
+    return {kOrigin + dotColumn(index) * kPitch, kOrigin + dotRow(index) * kPitch, kDotSize,
+            kDotSize};
+}
+
+QRect DotView::markerRect(int marker) {
+    const auto& place = kMarkerPlaces[static_cast<size_t>(marker)];
+    return {kOrigin + place[0] * kPitch, kOrigin + place[1] * kPitch, kDotSize, kDotSize};
+}
+
+bool DotView::onGreyBlock(int index) {
+    return (dotPage(index) + dotColumnInHalf(index) / 8) % 2 == 1;
+}
+
+void DotView::dotChanged(int index) {
+    const QRect rect = dotRect(index);
+    changedBounds_ |= rect;
+    if (changedRects_.size() <= kMaxSeparateRects) changedRects_.push_back(rect);
+    if (!flushQueued_) {
+        flushQueued_ = true;
+        // One repaint request for everything the running handler changes.
+        QMetaObject::invokeMethod(this, &DotView::flushChanges, Qt::QueuedConnection);
+    }
+}
+
+void DotView::flushChanges() {
+    flushQueued_ = false;
+    if (changedBounds_.isEmpty()) return;
+    ++repaintRequests_;
+    if (changedRects_.size() <= kMaxSeparateRects) {
+        // Few rectangles: uniting them is cheap (setRects would need them banded and sorted).
+        QRegion region;
+        for (const QRect& rect : changedRects_) region += rect;
+        update(region);
+    } else {
+        update(changedBounds_);
+    }
+    changedRects_.clear();
+    changedBounds_ = QRect();
+}
+
+void DotView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    for (const QRect& area : event->region()) paintArea(painter, area);
+}
+
+void DotView::paintArea(QPainter& painter, const QRect& area) const {
+    const QColor border = palette().color(QPalette::WindowText);
+    const QColor white = palette().color(QPalette::Base);
+    auto paintSquare = [&](const QRect& square, const QColor& fill) {
+        painter.fillRect(square, border);
+        painter.fillRect(square.adjusted(1, 1, -1, -1), fill);
+    };
+
+    const auto [firstColumn, lastColumn] = latticeSpan(area.left(), area.right(), kColumns);
+    const auto [firstRow, lastRow] = latticeSpan(area.top(), area.bottom(), kRows);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const int index = dotIndexAt(row, column);
+            QColor fill = onGreyBlock(index) ? kGreyBlock : white;
+            if (grid_.fillStyle(index) == kFillSolid) fill = Qt::black;
+            paintSquare(dotRect(index), fill);
+        }
+    }
+    for (int marker = 0; marker < kMarkerCount; ++marker) {
+        const QRect square = markerRect(marker);
+        if (square.intersects(area)) paintSquare(square, kMarkerRed);
+    }
+}
+
+}  // namespace dotreel

@@ -1,0 +1,55 @@
+// The LCD grid: 3904 dots and the eight lattice markers, painted from the dot grid's fills.
+// The view is the grid's observer: a change of fill only records the dot, and the changed area
+// is repainted once, after the running handler has returned.
+#pragma once
+
+#include <QRect>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "core/dotgrid.h"
+
+namespace dotreel {
+
+class DotView : public QWidget, public DotObserver {
+    Q_OBJECT
+  public:
+    // The view lies at the window's origin, so its coordinates are the window's.
+    static constexpr int kViewWidth = 911;
+    static constexpr int kViewHeight = 273;
+    static constexpr int kOrigin = 28;  // left and top of dot (row 0, column 0)
+    static constexpr int kPitch = 7;    // one pixel less than the size: neighbours share a border
+    static constexpr int kDotSize = 8;
+    static constexpr int kMarkerCount = 8;
+
+    explicit DotView(DotGrid& grid, QWidget* parent = nullptr);
+    ~DotView() override;
+
+    // Where dot `index` (the dot index of the frame layout) and marker `marker` stand.
+    static QRect dotRect(int index);
+    static QRect markerRect(int marker);
+    // True when the 8 x 8 block of the page holding the dot is light grey rather than white.
+    static bool onGreyBlock(int index);
+
+    void dotChanged(int index) override;
+
+    // How many repaint requests the view has made for changed dots (one per handler run).
+    int repaintRequests() const { return repaintRequests_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void flushChanges();
+    void paintArea(class QPainter& painter, const QRect& area) const;
+
+    DotGrid& grid_;
+    // The changed dots' rectangles while there are few of them, and always their union.
+    std::vector<QRect> changedRects_;
+    QRect changedBounds_;
+    bool flushQueued_ = false;
+    int repaintRequests_ = 0;
+};
+
+}  // namespace dotreel

@@ -1,0 +1,113 @@
+// The editor's only window: the dot grid, the tool groups around it and the frame controls.
+// The handlers are public so that tests can drive them exactly as the controls do.
+#pragma once
+
+#include <QFont>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "app/modmain.h"
+#include "app/steprunner.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMouseEvent;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTimer;
+
+namespace dotreel {
+
+class DotView;  // src/ui/dotview.h
+
+class frmMain : public QWidget {
+    Q_OBJECT
+  public:
+    // appFolder: the folder that plays the program's folder (tests pass a temporary one).
+    // prompt: the step-failure dialog; empty = the real modal QMessageBox.
+    explicit frmMain(std::string appFolder, FailurePrompt prompt = {}, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    ModMain& state();  // the shared state (modMain)
+    // The step-failure dialog that the file handlers pass to their StepRunner.
+    const FailurePrompt& failurePrompt() const { return prompt_; }
+
+    // A plain warning with an OK button (title, text): how a layer command refuses its input.
+    // Empty = a real modal message box; tests set their own so that nothing blocks.
+    using WarningBox = std::function<void(const std::string& title, const std::string& text)>;
+    void setWarningBox(WarningBox box) { warningBox_ = std::move(box); }
+
+    // The window's font family list in the given size (points).
+    static QFont designFont(double points);
+
+    // The last press and move that the window's mouse events passed to the handlers, as passed
+    // (Button, Shift, X and Y in twips), and how many there were.
+    struct MouseCall {
+        int Button = 0;
+        int Shift = 0;
+        float X = 0;
+        float Y = 0;
+        int count = 0;
+    };
+    const MouseCall& lastMouseDown() const { return lastMouseDown_; }
+    const MouseCall& lastMouseMove() const { return lastMouseMove_; }
+
+    void Form_Load();  // runs subSetup(); main() calls it before show()
+    void subSetup();
+
+    // Handlers: public so that tests can call them; the controls' signals call them too.
+    void Form_MouseDown(int Button, int Shift, float X, float Y);  // X, Y in twips
+    void Form_MouseMove(int Button, int Shift, float X, float Y);
+    void cmdDrawTool_Click(int16_t Index);
+    void cmdPattern_Click(int16_t Index);
+    void optLayer_Click(int16_t Index);
+    void cmdLayer_Click(int16_t Index);
+    void cmdScroll_Click(int16_t Index);
+    void cmdFile_Click();
+    void hscFrame_Change(int16_t Index);
+    void cmdFrame_Click(int16_t Index);
+    void tmrFrame_Timer();
+
+    // Controls, named and indexed as designed.
+    QGroupBox *fraPattern, *fraDrawTool, *fraScroll, *fraFrame, *fraLayer, *fraFile;
+    std::array<QGroupBox*, 2> fraSpace;
+    std::array<QPushButton*, 3> cmdPattern, cmdDrawTool, cmdFrame, cmdLayer;
+    std::array<QPushButton*, 5> cmdScroll;
+    QPushButton* cmdFile;
+    QLineEdit* txtScroll;
+    std::array<QLineEdit*, 3> txtFrame;
+    std::array<QRadioButton*, 2> optScroll;
+    std::array<QRadioButton*, 4> optLayer;
+    std::array<QCheckBox*, 1> chkScroll;
+    QCheckBox *chkFrame, *chkLayer;
+    std::array<QScrollBar*, 2> hscFrame;
+    std::array<QLabel*, 4> lblFrame, lblComment;
+    QTimer* tmrFrame;
+    DotView* dotView;  // draws shpDot(0..3903) and shpPoint(0..7)
+
+  protected:
+    void mousePressEvent(QMouseEvent*) override;  // -> Form_MouseDown with position x 15
+    void mouseMoveEvent(QMouseEvent*) override;   // -> Form_MouseMove with position x 15
+
+  private:
+    void createControls();
+    void connectControls();
+    // Reads "animation.txt" and applies its three lines; false when the user gave it up.
+    bool readSettings(StepRunner& step);
+
+    ModMain state_;
+    FailurePrompt prompt_;
+    WarningBox warningBox_;
+    std::string appFolder_;
+    MouseCall lastMouseDown_;
+    MouseCall lastMouseMove_;
+};
+
+}  // namespace dotreel

@@ -1,0 +1,52 @@
+// Layer selection and the whole-memory layer commands.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <string>
+#include <variant>
+
+#include "app/layerload.h"
+#include "layers/layercommand.h"
+#include "platform/errors.h"
+#include "ui/frmmain.h"
+
+namespace dotreel {
+
+void frmMain::optLayer_Click(int16_t Index) {
+    ModMain& s = state_;
+    // Given up part-way, the grid keeps the frame it showed while the option shows the new
+    // layer: saving then writes the memory to the new layer's file, which is how a first
+    // background file is made.
+    if (!loadLayer(s, prompt_, Index)) return;
+    StepRunner step(s, prompt_, kLayerLoadTitle);
+    const int32_t frame = hscFrame[0]->value();
+    step([&] { Bit_Convert(s.bytFrameData(), s.dots, frame); });
+}
+
+void frmMain::cmdLayer_Click(int16_t Index) {
+    const std::string start = txtFrame[0]->text().toStdString();
+    const std::string end = txtFrame[1]->text().toStdString();
+    const std::string source = txtScroll->text().toStdString();
+    const LayerCheck check =
+        checkLayerCommand({Index, chkLayer->checkState() != Qt::Unchecked, start, end, source});
+    if (const auto* refused = std::get_if<LayerInputError>(&check)) {
+        // Refused before a byte is written: the memory and the grid stay exactly as they were.
+        const char* title = "cmdLayer_Click";
+        if (warningBox_)
+            warningBox_(title, refused->message);
+        else
+            QMessageBox::warning(this, QString::fromUtf8(title),
+                                 QString::fromStdString(refused->message));
+        return;
+    }
+    ModMain& s = state_;
+    applyLayerPlan(s.bytFrameData(), std::get<LayerPlan>(check));
+    try {
+        Bit_Convert(s.bytFrameData(), s.dots, hscFrame[0]->value());
+    } catch (const PlatformError&) {
+        // Only before start-up has limited the frame selector to 0..267.
+    }
+}
+
+}  // namespace dotreel

@@ -1,0 +1,167 @@
+// check: what it reports about frame files and "animation.txt", and its exit status.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tool/checkfile.h"
+#include "toolfixtures.h"
+
+using namespace dotreel;
+using namespace fixtures;
+
+namespace {
+
+// A frame file of `count` lines "00", each ended by `end`.
+std::string frameText(long count, const std::string& end = "\r\n") {
+    std::string text;
+    text.reserve(static_cast<size_t>(count) * 4);
+    for (long i = 0; i < count; ++i) text += "00" + end;
+    return text;
+}
+
+// Line `number` (1-based) of a CR LF frame text replaced.
+void replaceLine(std::string& text, long number, const std::string& line) {
+    text.replace(static_cast<size_t>(number - 1) * 4, 2, line);
+}
+
+}  // namespace
+
+class TestCheck : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    tool::CheckReport check(const std::string& text, const QString& name = "FirstData.txt") {
+        writeAll(dir_.filePath(name), text);
+        return tool::checkFile(str(dir_.filePath(name)));
+    }
+
+  private slots:
+    void aFileAsTheEditorWritesItIsClean() {
+        const auto r = check(formatFrameFile(*patternStore()));
+        QVERIFY(r.problems.empty());
+        QCOMPARE(r.lineCount, 131072L);
+        const Run run = fixtures::run({"check", str(dir_.filePath("FirstData.txt"))});
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.out.find(": ok (frame file, 131072 lines, CR LF)") != std::string::npos);
+    }
+
+    void badLinesAreListedByNumberAndCounted() {
+        std::string text = frameText(131072);
+        // Lower-case digits are still two hexadecimal digits; the rest are not.
+        replaceLine(text, 3, "a0");
+        replaceLine(text, 5, "G1");
+        replaceLine(text, 131072, "0x");
+        text.insert(static_cast<size_t>(99) * 4, "7");  // line 100 reads "700"
+        const auto r = check(text);
+        QCOMPARE(r.badLineCount, 3L);
+        QCOMPARE(r.firstBadLines.size(), size_t{3});
+        QCOMPARE(r.firstBadLines[0].number, 5L);
+        QCOMPARE(r.firstBadLines[1].number, 100L);
+        QCOMPARE(QString::fromStdString(r.firstBadLines[1].text), QString("700"));
+        QCOMPARE(r.firstBadLines[2].number, 131072L);
+        const std::string shown = tool::formatReport(r);
+        QVERIFY2(shown.find("line 5: \"G1\" reads as 0x01") != std::string::npos, shown.c_str());
+        QVERIFY(shown.find("line 131072: \"0x\" reads as 0x00") != std::string::npos);
+    }
+
+    void onlyTheFirstFewBadLinesAreListed() {
+        std::string text = frameText(131072);
+        for (long n = 1; n <= 25; ++n) replaceLine(text, n * 2, "zz");
+        const auto r = check(text);
+        QCOMPARE(r.badLineCount, 25L);
+        QCOMPARE(r.firstBadLines.size(), tool::kListedBadLines);
+        QCOMPARE(r.firstBadLines.back().number, 20L);
+        QVERIFY(tool::formatReport(r).find("and 15 more") != std::string::npos);
+    }
+
+    void lineCountMustBeExact_data() {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("one short") << 131071 << "131071 lines; a frame file needs 131072";
+        QTest::newRow("one extra") << 131073 << "ignores the other 1";
+        QTest::newRow("empty") << 0 << "the file is empty";
+    }
+    void lineCountMustBeExact() {
+        QFETCH(int, lines);
+        QFETCH(QString, message);
+        const auto r = check(frameText(lines));
+        QCOMPARE(r.lineCount, static_cast<long>(lines));
+        QCOMPARE(r.problems.size(), size_t{1});
+        QVERIFY2(r.problems[0].find(str(message)) != std::string::npos, r.problems[0].c_str());
+        QCOMPARE(fixtures::run({"check", str(dir_.filePath("FirstData.txt"))}).code, 1);
+    }
+
+    void lineEndsOtherThanCrLfAreReportedButCountedAsTheEditorReads() {
+        const auto lf = check(frameText(131072, "\n"));
+        QCOMPARE(lf.lineCount, 131072L);
+        QCOMPARE(lf.ends.lf, 131072L);
+        QCOMPARE(lf.ends.firstOddLine, 1L);
+        QCOMPARE(lf.problems.size(), size_t{1});
+
+        std::string mixed = frameText(131072);
+        mixed.replace(static_cast<size_t>(9) * 4 + 2, 2, "\r");  // line 10 ends in a lone CR
+        mixed.pop_back();
+        mixed.pop_back();  // the last line has no end at all
+        const auto r = check(mixed);
+        QCOMPARE(r.lineCount, 131072L);
+        QCOMPARE(r.badLineCount, 0L);
+        QCOMPARE(r.ends.cr, 1L);
+        QVERIFY(r.ends.lastOpen);
+        QCOMPARE(r.ends.firstOddLine, 10L);
+        QVERIFY(r.problems.back().find("1 lone CR, the last line has none (first at line 10)") !=
+                std::string::npos);
+    }
+
+    void settingsAreCheckedAsTheEditorStartsUp_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("clean, normalised numbers allowed") << "0\r\n047\r\n 60 \r\n"
+                                                           << "";
+        QTest::newRow("backwards range is fine") << "200\r\n100\r\n1000\r\n"
+                                                 << "";
+        QTest::newRow("short") << "0\r\n47\r\n"
+                               << "2 lines; the settings need 3";
+        QTest::newRow("not a number") << "0\r\nend\r\n60\r\n"
+                                      << "line 2 (end frame): \"end\" is not a number";
+        QTest::newRow("empty interval") << "0\r\n47\r\n\r\n"
+                                        << "line 3 (interval): \"\" is not a number";
+        QTest::newRow("overflow") << "40000\r\n47\r\n60\r\n"
+                                  << "outside -32768..32767";
+        QTest::newRow("interval 0") << "0\r\n47\r\n0\r\n"
+                                    << "0 is outside 1..1000";
+        QTest::newRow("interval 1001") << "0\r\n47\r\n1001\r\n"
+                                       << "1001 is outside 1..1000";
+        QTest::newRow("start 268") << "268\r\n47\r\n60\r\n"
+                                   << "268 is outside 0..267";
+        QTest::newRow("lone LF") << "0\n47\n60\n"
+                                 << "3 lone LF";
+    }
+    void settingsAreCheckedAsTheEditorStartsUp() {
+        QFETCH(QString, text);
+        QFETCH(QString, problem);
+        const auto r = check(str(text), "Animation.TXT");
+        QVERIFY(r.settings);
+        if (problem.isEmpty()) {
+            QVERIFY2(r.problems.empty(), tool::formatReport(r).c_str());
+        } else {
+            QCOMPARE(r.problems.size(), size_t{1});
+            QVERIFY2(r.problems[0].find(str(problem)) != std::string::npos, r.problems[0].c_str());
+        }
+    }
+
+    void oneBadFileAmongSeveralMakesTheRunFail() {
+        writeAll(dir_.filePath("good.txt"), formatFrameFile(*patternStore()));
+        writeAll(dir_.filePath("animation.txt"), "0\r\n1\r\n2\r\n");
+        const Run good = fixtures::run(
+            {"check", str(dir_.filePath("good.txt")), str(dir_.filePath("animation.txt"))});
+        QCOMPARE(good.code, 0);
+        const Run bad = fixtures::run(
+            {"check", str(dir_.filePath("good.txt")), str(dir_.filePath("missing.txt"))});
+        QCOMPARE(bad.code, 1);
+        QVERIFY(bad.out.find("missing.txt: 1 problem\n  - cannot read") != std::string::npos);
+        QCOMPARE(fixtures::run({"check"}).code, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCheck)
+#include "test_check.moc"

@@ -1,0 +1,308 @@
+// export: every format read back against the store, the choice of frames, and the rules for
+// output files.
+#include <QImage>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <regex>
+
+#include "tool/eeprom.h"
+#include "toolfixtures.h"
+
+using namespace dotreel;
+using namespace fixtures;
+
+namespace {
+
+// The bytes of a C header's array, in order, from its "0xHH" literals after the '{'.
+std::string parseCArray(const std::string& header) {
+    std::string bytes;
+    const std::regex literal("0x([0-9A-F]{2})");
+    const size_t start = header.find("] = {");
+    if (start == std::string::npos) return {};
+    const std::string body = header.substr(start);
+    for (std::sregex_iterator it(body.begin(), body.end(), literal), end; it != end; ++it)
+        bytes.push_back(static_cast<char>(std::stoi((*it)[1].str(), nullptr, 16)));
+    return bytes;
+}
+
+}  // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    std::unique_ptr<FrameMemory> store_;
+    QString input_;
+
+    std::string path(const QString& name) const { return str(dir_.filePath(name)); }
+
+  private slots:
+    void init() {
+        QVERIFY(dir_.isValid());
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path() + "/データー");
+        QDir().mkpath(dir_.path() + "/設定");
+        store_ = patternStore();
+        input_ = dir_.filePath("データー/FirstData.txt");
+        writeStore(input_, *store_);
+    }
+
+    void binIsTheWholeStoreTrailerIncluded() {
+        const Run r = run({"export", str(input_), "--format", "bin", "-o", path("all.bin")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(readAll(dir_.filePath("all.bin")) == tool::storeBytes(*store_, 0, kStoreBytes));
+    }
+
+    void splitGivesOneImagePerLargeChip() {
+        const Run r =
+            run({"export", str(input_), "--format", "bin", "--split", "-o", path("e.bin")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(readAll(dir_.filePath("e-0.bin")) == tool::storeBytes(*store_, 0, 65536));
+        QVERIFY(readAll(dir_.filePath("e-1.bin")) == tool::storeBytes(*store_, 65536, 65536));
+    }
+
+    void chipImagePacksWholeFramesFromAddressZero() {
+        const Run r = run({"export", str(input_), "--format", "bin", "--chip", "24c64", "--frames",
+                           "100..115", "-o", path("c.bin")});
+        QCOMPARE(r.code, 0);
+        const std::string image = readAll(dir_.filePath("c.bin"));
+        QCOMPARE(image.size(), size_t{16 * 488});
+        QVERIFY(image.substr(0, 488) == frameBytes(*store_, 100));
+        QVERIFY(image.substr(15 * 488) == frameBytes(*store_, 115));
+    }
+
+    void framesBeyondTheChipAreRefusedAndNothingIsWritten() {
+        const Run r = run({"export", str(input_), "--format", "ihex", "--chip", "24c64", "--frames",
+                           "0..16", "-o", path("c.hex")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.find("24C64 holds 16") != std::string::npos);
+        QVERIFY(!QFile::exists(dir_.filePath("c.hex")));
+    }
+
+    void ihexHoldsTheSameBytesAsBin() {
+        QCOMPARE(
+            run({"export", str(input_), "--format", "ihex", "--split", "-o", path("h.hex")}).code,
+            0);
+        const std::string second = readAll(dir_.filePath("h-1.hex"));
+        // Each chip image starts at its own address 0: no extended address record.
+        QVERIFY(second.find(":02000004") == std::string::npos);
+        QVERIFY(second.rfind(":00000001FF\r\n") == second.size() - 13);
+        // Record at 0x0010 of chip 1 holds store bytes 65552..65567.
+        std::string expected = ":10001000";
+        unsigned sum = 0x10 + 0x00 + 0x10;
+        for (int k = 65552; k < 65568; ++k) {
+            expected += funDHChange((*store_)[static_cast<size_t>(k)]);
+            sum += (*store_)[static_cast<size_t>(k)];
+        }
+        expected += funDHChange(static_cast<uint8_t>(0x100 - (sum & 0xFF)));
+        QVERIFY2(second.find(expected + "\r\n") != std::string::npos, expected.c_str());
+    }
+
+    void cHeaderReadsBackToTheFrames() {
+        const Run r = run({"export", str(input_), "--format", "c", "--frames", "265..267", "--name",
+                           "intro", "-o", path("intro.h")});
+        QCOMPARE(r.code, 0);
+        const std::string header = readAll(dir_.filePath("intro.h"));
+        QVERIFY(header.find("static const uint8_t intro[3][488] = {") != std::string::npos);
+        QVERIFY(header.find("#define INTRO_FIRST_FRAME 265") != std::string::npos);
+        QVERIFY(header.find("#ifndef INTRO_H") != std::string::npos);
+        QVERIFY(parseCArray(header) == tool::packFrames(*store_, {265, 267}));
+    }
+
+    void cNamesMustBeUsableIdentifiers_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("plain") << "frames" << true;
+        QTest::newRow("underscore and digits") << "_anim_2" << true;
+        QTest::newRow("leading digit") << "2anim" << false;
+        QTest::newRow("keyword") << "static" << false;
+        QTest::newRow("reserved __") << "__frames" << false;
+        QTest::newRow("reserved _Upper") << "_Frames" << false;
+        QTest::newRow("dash") << "my-frames" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void cNamesMustBeUsableIdentifiers() {
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        const Run r = run({"export", str(input_), "--format", "c", "--frames", "0", "--name",
+                           str(name), "-o", path("n.h")});
+        QCOMPARE(r.code, accepted ? 0 : 2);
+        QCOMPARE(QFile::exists(dir_.filePath("n.h")), accepted);
+    }
+
+    void pngDrawnAtScaleOneImportsBackExactly() {
+        QCOMPARE(run({"export", str(input_), "--format", "png", "--frames", "40", "--scale", "1",
+                      "-o", path("f.png")})
+                     .code,
+                 0);
+        const QImage image(dir_.filePath("f.png"));
+        QCOMPARE(image.size(), QSize(122, 32));
+        auto target = emptyStore();
+        writeStore(dir_.filePath("t.txt"), *target);
+        QCOMPARE(run({"import", path("f.png"), "--into", path("t.txt"), "--at", "7"}).code, 0);
+        QVERIFY(frameBytes(*readStore(dir_.filePath("t.txt")), 7) == frameBytes(*store_, 40));
+    }
+
+    void pngWithPanelBetweenDotsImportsBackExactly() {
+        QCOMPARE(run({"export", str(input_), "--format", "png", "--frames", "3", "--scale", "5",
+                      "--gap", "2", "-o", path("f.png")})
+                     .code,
+                 0);
+        QCOMPARE(QImage(dir_.filePath("f.png")).size(), QSize(122 * 5 + 2, 32 * 5 + 2));
+        writeStore(dir_.filePath("t.txt"), *emptyStore());
+        QCOMPARE(run({"import", path("f.png"), "--into", path("t.txt"), "--at", "0"}).code, 0);
+        QVERIFY(frameBytes(*readStore(dir_.filePath("t.txt")), 0) == frameBytes(*store_, 3));
+    }
+
+    void pngRangeGivesNumberedFilesAndSheetGivesOne() {
+        QCOMPARE(run({"export", str(input_), "--format", "png", "--frames", "9..11", "-o",
+                      path("p.png")})
+                     .code,
+                 0);
+        QCOMPARE(entries(dir_.path()), QStringList({"p-009.png", "p-010.png", "p-011.png"}));
+        QCOMPARE(run({"export", str(input_), "--format", "png", "--frames", "0..4", "--sheet",
+                      "--columns", "2", "-o", path("s.png")})
+                     .code,
+                 0);
+        // 2 columns x 3 rows of 489 x 129 pictures, 4 pixels apart.
+        QCOMPARE(QImage(dir_.filePath("s.png")).size(), QSize(2 * 489 + 4, 3 * 129 + 2 * 4));
+    }
+
+    void gifHasEveryFrameAtTheSettingsInterval() {
+        writeAll(dir_.filePath("設定/animation.txt"), "12\r\n10\r\n40\r\n");
+        QCOMPARE(
+            run({"export", str(input_), "--format", "gif", "--scale", "1", "-o", path("a.gif")})
+                .code,
+            0);
+        QImageReader reader(dir_.filePath("a.gif"));
+        QCOMPARE(reader.imageCount(), 3);
+        QCOMPARE(reader.loopCount(), -1);  // forever
+        // The playback range runs backwards, 12, 11, 10; each frame reads back exactly.
+        auto back = emptyStore();
+        writeStore(dir_.filePath("b.txt"), *back);
+        QCOMPARE(run({"import", path("a.gif"), "--into", path("b.txt"), "--at", "0"}).code, 0);
+        back = readStore(dir_.filePath("b.txt"));
+        QVERIFY(frameBytes(*back, 0) == frameBytes(*store_, 12));
+        QVERIFY(frameBytes(*back, 2) == frameBytes(*store_, 10));
+        QImageReader timing(dir_.filePath("a.gif"));
+        timing.read();
+        QCOMPARE(timing.nextImageDelay(), 40);
+    }
+
+    void gifPlayedOnceHasNoLoopAndTakesTheGivenInterval() {
+        QCOMPARE(run({"export", str(input_), "--format", "gif", "--frames", "0..1", "--interval",
+                      "250", "--once", "-o", path("o.gif")})
+                     .code,
+                 0);
+        QImageReader reader(dir_.filePath("o.gif"));
+        QCOMPARE(reader.loopCount(), 0);
+        reader.read();
+        QCOMPARE(reader.nextImageDelay(), 250);
+    }
+
+    void gifWithoutSettingsOrIntervalIsRefused() {
+        const Run r = run(
+            {"export", str(input_), "--format", "gif", "--frames", "0..1", "-o", path("x.gif")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.find("--interval") != std::string::npos);
+        QVERIFY(!QFile::exists(dir_.filePath("x.gif")));
+    }
+
+    void existingOutputIsKeptWithoutForce() {
+        writeAll(dir_.filePath("e-1.bin"), "mine");
+        const Run r =
+            run({"export", str(input_), "--format", "bin", "--split", "-o", path("e.bin")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.find("already exists") != std::string::npos);
+        QCOMPARE(readAll(dir_.filePath("e-1.bin")), std::string("mine"));
+        // Checked before anything is written: the first image is not there either.
+        QVERIFY(!QFile::exists(dir_.filePath("e-0.bin")));
+        QCOMPARE(run({"export", str(input_), "--format", "bin", "--split", "--force", "-o",
+                      path("e.bin")})
+                     .code,
+                 0);
+        QCOMPARE(readAll(dir_.filePath("e-1.bin")).size(), size_t{65536});
+    }
+
+    void theInputIsNeverAnOutputEvenWithForce() {
+        const Run r = run({"export", str(input_), "--format", "bin", "--force", "-o", str(input_)});
+        QCOMPARE(r.code, 1);
+        QVERIFY(*readStore(input_) == *store_);
+    }
+
+    void aFailedWriteLeavesNoPartialFile() {
+        // A folder where the file should go: the rename fails after the data was written.
+        QDir().mkpath(dir_.filePath("out/taken.bin"));
+        const Run r =
+            run({"export", str(input_), "--format", "bin", "--force", "-o", path("out/taken.bin")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.find("cannot write") != std::string::npos);
+        QCOMPARE(QDir(dir_.filePath("out"))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList({"taken.bin"}));
+        QVERIFY(QFileInfo(dir_.filePath("out/taken.bin")).isDir());
+    }
+
+    void badArgumentsAreExplained_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QString in = "データー/FirstData.txt";
+        QTest::newRow("no format") << QStringList{in, "-o", "x"} << 2 << "--format";
+        QTest::newRow("unknown format")
+            << QStringList{in, "--format", "jpg", "-o", "x"} << 2 << "unknown format 'jpg'";
+        QTest::newRow("no output") << QStringList{in, "--format", "bin"} << 2 << "-o OUTPUT";
+        QTest::newRow("frame past 267")
+            << QStringList{in, "--format", "c", "--frames", "0..268", "-o", "x"} << 2
+            << "outside 0..267";
+        QTest::newRow("range text")
+            << QStringList{in, "--format", "c", "--frames", "a..b", "-o", "x"} << 2
+            << "not a whole number";
+        QTest::newRow("option of another format")
+            << QStringList{in, "--format", "bin", "--sheet", "-o", "x"} << 2
+            << "--sheet does not apply to --format bin";
+        QTest::newRow("split with frames")
+            << QStringList{in, "--format", "bin", "--split", "--frames", "1", "-o", "x"} << 2
+            << "--split";
+        QTest::newRow("unknown chip")
+            << QStringList{in, "--format", "bin", "--chip", "24c32", "-o", "x"} << 2
+            << "unknown type '24c32'";
+        QTest::newRow("gap as wide as the pitch")
+            << QStringList{in, "--format", "png", "--scale", "3", "--gap", "3", "-o", "x"} << 2
+            << "--gap";
+        QTest::newRow("bad colour")
+            << QStringList{in, "--format", "png", "--lit", "red", "-o", "x"} << 2 << "not a colour";
+        QTest::newRow("option twice")
+            << QStringList{in, "--format", "c", "--format", "c", "-o", "x"} << 2 << "given twice";
+        QTest::newRow("missing file")
+            << QStringList{"nothing.txt", "--format", "bin", "-o", "x"} << 1 << "no such file";
+    }
+    void badArgumentsAreExplained() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        std::vector<std::string> argv{"export"};
+        for (const auto& a : args)
+            argv.push_back(a.startsWith("データー") || a == "nothing.txt" || a == "x" ? path(a)
+                                                                                      : str(a));
+        const Run r = run(argv);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.find(str(message)) != std::string::npos, r.err.c_str());
+        QVERIFY(r.out.empty());
+        QVERIFY(!QFile::exists(dir_.filePath("x")));
+    }
+
+    void emptyStoreHasNoDefaultRange() {
+        writeStore(input_, *emptyStore());
+        const Run r = run({"export", str(input_), "--format", "c", "-o", path("e.h")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.find("no frame holds a lit dot") != std::string::npos);
+        QCOMPARE(
+            run({"export", str(input_), "--format", "c", "--frames", "0", "-o", path("e.h")}).code,
+            0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExport)
+#include "test_export.moc"

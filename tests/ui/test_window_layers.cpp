@@ -1,0 +1,295 @@
+// The layer options, the layer commands and the save button in the real window, on a program
+// folder of real files: what each click does to the frame memory, the grid and the files.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QtTest>
+#include <memory>
+
+#include "ui/frmmain.h"
+#include "ui/windowfixture.h"
+
+using namespace dotreel;
+using namespace dotreel::testing;
+
+namespace {
+
+// A second layer, different from patternMemory() in every frame.
+std::unique_ptr<FrameMemory> backgroundMemory() {
+    auto memory = std::make_unique<FrameMemory>();
+    memory->fill(0);
+    for (int k = 0; k < kStoreBytes; ++k)
+        (*memory)[static_cast<size_t>(k)] = static_cast<uint8_t>((k * 11 + 0x40) & 0xC3);
+    return memory;
+}
+
+DotGrid gridOf(const FrameMemory& memory, int frame) {
+    DotGrid grid;
+    Bit_Convert(memory, grid, frame);
+    return grid;
+}
+
+bool storeEquals(const FrameMemory& a, const FrameMemory& b) {
+    return std::equal(a.begin(), a.begin() + kStoreBytes, b.begin());
+}
+
+bool frameEquals(const FrameMemory& m, int frame, const FrameMemory& src, int srcFrame) {
+    return std::equal(m.begin() + frame * kFrameBytes, m.begin() + (frame + 1) * kFrameBytes,
+                      src.begin() + srcFrame * kFrameBytes);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class TestWindowLayers : public QObject {
+    Q_OBJECT
+
+    struct Warning {
+        std::string title;
+        std::string text;
+    };
+
+    std::unique_ptr<ProgramFolder> folder_;
+    std::unique_ptr<FrameMemory> image_;
+    std::unique_ptr<FrameMemory> background_;
+    ScriptedPrompt prompt_;
+    std::vector<Warning> warnings_;
+    std::unique_ptr<frmMain> window_;
+
+    std::unique_ptr<frmMain> openWindow(ScriptedPrompt& prompt) {
+        auto w = std::make_unique<frmMain>(folder_->path(), prompt.prompt());
+        w->setWarningBox([this](const std::string& title, const std::string& text) {
+            warnings_.push_back({title, text});
+        });
+        w->Form_Load();
+        return w;
+    }
+
+    // Draws on the grid without storing: every change of the memory must throw it away.
+    void drawUnstored() {
+        for (int i = 0; i < 64; ++i) window_->state().dots.put(i, true);
+    }
+
+    void showFrame(int frame) {
+        window_->hscFrame[0]->setValue(frame);
+        QCOMPARE(window_->hscFrame[0]->value(), frame);
+    }
+
+    void setRange(const char* start, const char* end, bool ticked = true) {
+        window_->txtFrame[0]->setText(QString::fromUtf8(start));
+        window_->txtFrame[1]->setText(QString::fromUtf8(end));
+        if (window_->chkLayer->isChecked() != ticked)
+            QTest::mouseClick(window_->chkLayer, Qt::LeftButton);
+        QCOMPARE(window_->chkLayer->isChecked(), ticked);
+    }
+
+  private slots:
+    void init() {
+        folder_ = std::make_unique<ProgramFolder>();
+        image_ = patternMemory();
+        background_ = backgroundMemory();
+        QVERIFY(folder_->writeFrameFile(*image_, "FirstData.txt"));
+        QVERIFY(folder_->writeFrameFile(*background_, "SecondData.txt"));
+        QVERIFY(folder_->writeSettings("0\r\n267\r\n10\r\n"));
+        prompt_ = ScriptedPrompt{};
+        warnings_.clear();
+        window_ = openWindow(prompt_);
+        QVERIFY(prompt_.calls.empty());
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+
+    void cleanup() {
+        window_.reset();
+        folder_.reset();
+    }
+
+    void choosingALayerLoadsItAndShowsTheSelectedFrame() {
+        frmMain& w = *window_;
+        showFrame(7);
+        drawUnstored();
+        QTest::mouseClick(w.optLayer[1], Qt::LeftButton);
+        QVERIFY(w.optLayer[1]->isChecked());
+        QVERIFY(storeEquals(w.state().bytFrameData(), *background_));
+        QCOMPARE(w.state().dots.intDot, gridOf(*background_, 7).intDot);
+        QVERIFY(w.state().dots.viewMatchesState());
+        QCOMPARE(w.state().intFrameNo, int16_t{7});
+
+        QTest::mouseClick(w.optLayer[0], Qt::LeftButton);
+        QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
+        QCOMPARE(w.state().dots.intDot, gridOf(*image_, 7).intDot);
+        QVERIFY(prompt_.calls.empty());
+    }
+
+    void givenUpLoadKeepsTheGridWhileTheOptionShowsTheNewLayer() {
+        frmMain& w = *window_;
+        QVERIFY(QFile::remove(folder_->dataFile("SecondData.txt")));
+        showFrame(2);
+        drawUnstored();
+        const auto gridBefore = w.state().dots.intDot;
+        prompt_.answers = {Answer::Cancel};
+        QTest::mouseClick(w.optLayer[1], Qt::LeftButton);
+        QCOMPARE(prompt_.calls.size(), size_t{1});
+        QCOMPARE(prompt_.calls[0].title, std::string("optLayer_Click"));
+        QVERIFY(QString::fromStdString(prompt_.calls[0].text)
+                    .startsWith(u("SecondData.txtのオープンに失敗しました\r\n")));
+        QVERIFY(w.optLayer[1]->isChecked());
+        QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
+        QCOMPARE(w.state().dots.intDot, gridBefore);
+
+        // Saving now writes the image layer as the first background file.
+        QTest::mouseClick(w.cmdFile, Qt::LeftButton);
+        QCOMPARE(readAll(folder_->dataFile("SecondData.txt")),
+                 QByteArray::fromStdString(formatFrameFile(*image_)));
+    }
+
+    void saveWritesTheSelectedLayerAndTheBoxesAsTheyStand() {
+        frmMain& w = *window_;
+        w.state().bytFrameData()[0] = 0xA0;
+        w.txtFrame[0]->setText(u("5.0"));
+        w.txtFrame[1]->setText(u("40"));
+        w.txtFrame[2]->setText(u("100"));
+        QTest::mouseClick(w.cmdFile, Qt::LeftButton);
+        QVERIFY(prompt_.calls.empty());
+        const QByteArray frameFile = readAll(folder_->dataFile("FirstData.txt"));
+        QCOMPARE(frameFile.size(), 524288);
+        QVERIFY(frameFile.startsWith("A0\r\n"));
+        QCOMPARE(readAll(folder_->settingsFile()), QByteArray("5.0\r\n40\r\n100\r\n"));
+        // Saving changes no control.
+        QCOMPARE(w.txtFrame[0]->text(), u("5.0"));
+    }
+
+    void savedWorkComesBackInANewWindow() {
+        frmMain& w = *window_;
+        // Draw on frame 9 and store it, then fill frames 20..22 with a layer command.
+        showFrame(9);
+        for (int i = 100; i < 300; i += 3) w.state().dots.put(i, true);
+        QTest::mouseClick(w.cmdDrawTool[1], Qt::LeftButton);
+        setRange("20", "22");
+        QTest::mouseClick(w.cmdLayer[1], Qt::LeftButton);
+        w.txtFrame[0]->setText(u("4"));
+        w.txtFrame[1]->setText(u("12"));
+        w.txtFrame[2]->setText(u("25"));
+        const FrameMemory saved = w.state().bytFrameData();
+        QTest::mouseClick(w.cmdFile, Qt::LeftButton);
+        QVERIFY(prompt_.calls.empty());
+
+        ScriptedPrompt again;
+        auto second = openWindow(again);
+        QVERIFY(again.calls.empty());
+        QVERIFY(storeEquals(second->state().bytFrameData(), saved));
+        QCOMPARE(second->txtFrame[0]->text(), u("4"));
+        QCOMPARE(second->txtFrame[1]->text(), u("12"));
+        QCOMPARE(second->txtFrame[2]->text(), u("25"));
+        QCOMPARE(second->state().intPlayRange[0], int16_t{4});
+        QCOMPARE(second->state().intPlayRange[1], int16_t{12});
+        QCOMPARE(second->hscFrame[1]->value(), 25);
+        second->hscFrame[0]->setValue(9);
+        QCOMPARE(second->state().dots.intDot, gridOf(saved, 9).intDot);
+    }
+
+    void compositeSavedWithTheCombinedOptionIsReadBackAsComposite() {
+        frmMain& w = *window_;
+        QTest::mouseClick(w.optLayer[3], Qt::LeftButton);
+        const FrameMemory composite = w.state().bytFrameData();
+        QTest::mouseClick(w.cmdFile, Qt::LeftButton);
+        QTest::mouseClick(w.optLayer[0], Qt::LeftButton);
+        QTest::mouseClick(w.optLayer[2], Qt::LeftButton);
+        QVERIFY(prompt_.calls.empty());
+        QVERIFY(storeEquals(w.state().bytFrameData(), composite));
+        QVERIFY(QFile::exists(folder_->dataFile("Data.txt")));
+    }
+
+    void eraseOverTheTickedRangeShowsTheChangedFrame() {
+        frmMain& w = *window_;
+        showFrame(4);
+        drawUnstored();
+        setRange("3", "5");
+        QTest::mouseClick(w.cmdLayer[0], Qt::LeftButton);
+        const FrameMemory& m = w.state().bytFrameData();
+        for (int k = 0; k < kMemoryBytes; ++k) {
+            const bool inRange = k >= 1464 && k <= 2927;
+            QCOMPARE(m[static_cast<size_t>(k)],
+                     inRange ? uint8_t{0} : (*image_)[static_cast<size_t>(k)]);
+        }
+        QCOMPARE(w.state().dots.intDot, DotGrid().intDot);  // frame 4 is empty now
+        QVERIFY(w.state().dots.viewMatchesState());
+        QVERIFY(warnings_.empty());
+    }
+
+    void untickedFillCoversEverythingAndDropsUnstoredDrawing() {
+        frmMain& w = *window_;
+        drawUnstored();
+        setRange("abc", "", /*ticked=*/false);
+        QTest::mouseClick(w.cmdLayer[1], Qt::LeftButton);
+        for (int k = 0; k < kStoreBytes; ++k)
+            QCOMPARE(w.state().bytFrameData()[static_cast<size_t>(k)], uint8_t{255});
+        QCOMPARE(w.state().bytFrameData()[kStoreBytes], uint8_t{0});
+        for (int i = 0; i < kDotCount; ++i)
+            QCOMPARE(w.state().dots.intDot[static_cast<size_t>(i)], kDotOn);
+        QVERIFY(warnings_.empty());
+    }
+
+    void pictureToAllTakesItsSourceFromTheFrameNumberBox() {
+        frmMain& w = *window_;
+        showFrame(10);
+        QCOMPARE(w.txtScroll->text(), u("10"));
+        drawUnstored();  // not part of the source: only the memory is copied
+        setRange("0", "20");
+        QTest::mouseClick(w.cmdLayer[2], Qt::LeftButton);
+        for (int f = 0; f < kFrameCount; ++f)
+            QVERIFY(frameEquals(w.state().bytFrameData(), f, *image_, f <= 20 ? 10 : f));
+        QCOMPARE(w.state().dots.intDot, gridOf(*image_, 10).intDot);
+    }
+
+    void refusedInputWarnsAndChangesNothing_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("erase, start not a number") << 0 << "abc"
+                                                   << "5"
+                                                   << "0"
+                                                   << "「開始」";
+        QTest::newRow("fill, end past the last frame") << 1 << "0"
+                                                       << "268"
+                                                       << "0"
+                                                       << "「終了」";
+        QTest::newRow("picture, source empty") << 2 << "0"
+                                               << "5"
+                                               << ""
+                                               << "「スクロール」";
+    }
+    void refusedInputWarnsAndChangesNothing() {
+        QFETCH(int, index);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, source);
+        QFETCH(QString, box);
+        frmMain& w = *window_;
+        showFrame(1);
+        drawUnstored();
+        const auto gridBefore = w.state().dots.intDot;
+        w.txtFrame[0]->setText(start);
+        w.txtFrame[1]->setText(end);
+        w.txtScroll->setText(source);
+        QTest::mouseClick(w.cmdLayer[static_cast<size_t>(index)], Qt::LeftButton);
+        QCOMPARE(warnings_.size(), size_t{1});
+        QCOMPARE(warnings_[0].title, std::string("cmdLayer_Click"));
+        const QString text = QString::fromStdString(warnings_[0].text);
+        QVERIFY2(text.contains(box) && text.contains(u("0～267")), qPrintable(text));
+        QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
+        QCOMPARE(w.state().dots.intDot, gridBefore);
+        QVERIFY(prompt_.calls.empty());
+    }
+};
+
+QTEST_MAIN(TestWindowLayers)
+#include "test_window_layers.moc"
