@@ -48,6 +48,27 @@ DotView::DotView(DotGrid& grid, QWidget* parent) : QWidget(parent), grid_(grid) 
     // The dots are no controls of their own: presses and moves over them belong to the window.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     grid_.setObserver(this);
+    renderAll();
+}
+
+void DotView::renderAll() {
+    image_ = QImage(kViewWidth, kViewHeight, QImage::Format_ARGB32_Premultiplied);
+    image_.fill(Qt::transparent);
+    white_ = palette().color(QPalette::Base).rgb();
+    QPainter painter(&image_);
+    paintArea(painter, image_.rect());
+}
+
+// Only the inside of a dot changes with its fill; its border is shared with its neighbours.
+void DotView::renderDot(int index) {
+    const QRect inside = dotRect(index).adjusted(1, 1, -1, -1);
+    const QRgb fill = grid_.fillStyle(index) == kFillSolid ? qRgb(0, 0, 0)
+                      : onGreyBlock(index)                 ? kGreyBlock.rgb()
+                                                           : white_;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        std::fill(line + inside.left(), line + inside.right() + 1, fill);
+    }
 }
 
 DotView::~DotView() {
@@ -69,6 +90,7 @@ bool DotView::onGreyBlock(int index) {
 }
 
 void DotView::dotChanged(int index) {
+    renderDot(index);
     const QRect rect = dotRect(index);
     changedBounds_ |= rect;
     if (changedRects_.size() <= kMaxSeparateRects) changedRects_.push_back(rect);
@@ -95,9 +117,17 @@ void DotView::flushChanges() {
     changedBounds_ = QRect();
 }
 
+void DotView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        renderAll();
+        update();
+    }
+    QWidget::changeEvent(event);
+}
+
 void DotView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    for (const QRect& area : event->region()) paintArea(painter, area);
+    for (const QRect& area : event->region()) painter.drawImage(area, image_, area);
 }
 
 void DotView::paintArea(QPainter& painter, const QRect& area) const {

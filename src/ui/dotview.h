@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QRect>
+#include <QImage>
 #include <QWidget>
 #include <array>
 #include <vector>
@@ -39,12 +40,19 @@ class DotView : public QWidget, public DotObserver {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void flushChanges();
     void paintArea(class QPainter& painter, const QRect& area) const;
 
+    void renderAll();
+    void renderDot(int index);
+
     DotGrid& grid_;
+    // The grid as painted: kept up to date dot by dot, so a repaint only copies pixels.
+    QImage image_;
+    QRgb white_ = 0;  // the palette's base colour, looked up once per full render
     // The changed dots' rectangles while there are few of them, and always their union.
     std::vector<QRect> changedRects_;
     QRect changedBounds_;

@@ -353,7 +353,13 @@ bool frmMain::readSettings(StepRunner& step) {
     if (!step([&] { txtFrame[1]->setText(decimal(toInteger16(lines[1]))); })) return false;
     if (!step([&] { s.intPlayRange[1] = toInteger16(lines[1]); })) return false;
     if (!step([&] { txtFrame[2]->setText(decimal(toInteger16(lines[2]))); })) return false;
-    if (!step([&] { tmrFrame->setInterval(toInteger16(lines[2])); })) return false;
+    if (!step([&] {
+            // A timer has no negative interval; Qt would take one and then never tick.
+            const int16_t interval = toInteger16(lines[2]);
+            if (interval < 0) throw outOfRangeError();
+            tmrFrame->setInterval(interval);
+        }))
+        return false;
     return step([&] {
         const int16_t interval = toInteger16(lines[2]);
         // The selector would clamp an outside value without a word; such a value is an error.
@@ -366,7 +372,12 @@ bool frmMain::readSettings(StepRunner& step) {
 void frmMain::hscFrame_Change(int16_t Index) {
     if (Index == 0) {
         const int v = hscFrame[0]->value();
+        // QGroupBox::setTitle repaints the whole box and every control in it, which at playback
+        // speed costs more than the frame itself; only the caption strip changes.
+        fraFrame->setAttribute(Qt::WA_UpdatesDisabled, true);
         fraFrame->setTitle(text("フレーム：") + decimal(v));
+        fraFrame->setAttribute(Qt::WA_UpdatesDisabled, false);
+        fraFrame->update(0, 0, fraFrame->width(), fraFrame->fontMetrics().height() + 2);
         try {
             Bit_Convert(state_.bytFrameData(), state_.dots, v);
         } catch (const PlatformError&) {

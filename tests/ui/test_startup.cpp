@@ -213,15 +213,20 @@ void StartupTest::settingsLinesAreNormalised() {
 void StartupTest::intervalOutsideSelectorFailsAfterTextAndTimerTookIt_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<int>("value");
-    QTest::newRow("0") << QByteArray("0") << 0;
-    QTest::newRow("2000") << QByteArray("2000") << 2000;
-    QTest::newRow("-1") << QByteArray("-1") << -1;
-    QTest::newRow("1001") << QByteArray("1001") << 1001;
+    QTest::addColumn<int>("timerInterval");
+    QTest::newRow("0") << QByteArray("0") << 0 << 0;
+    QTest::newRow("2000") << QByteArray("2000") << 2000 << 2000;
+    // A timer has no negative interval: the timer step fails and the timer keeps 10, so that a
+    // later START cannot hang on a timer that never ticks.
+    QTest::newRow("-1") << QByteArray("-1") << -1 << 10;
+    QTest::newRow("-5") << QByteArray("-5") << -5 << 10;
+    QTest::newRow("1001") << QByteArray("1001") << 1001 << 1001;
 }
 
 void StartupTest::intervalOutsideSelectorFailsAfterTextAndTimerTookIt() {
     QFETCH(QByteArray, line);
     QFETCH(int, value);
+    QFETCH(int, timerInterval);
     ProgramFolder folder;
     QVERIFY(folder.writeSettings("3\r\n4\r\n" + line.toStdString() + "\r\n"));
     auto memory = patternMemory();
@@ -246,7 +251,8 @@ void StartupTest::intervalOutsideSelectorFailsAfterTextAndTimerTookIt() {
     QCOMPARE(prompt.calls[0].text,
              "animation.txtのオープン" + kFailed + "\r\n" + outOfRangeError().description());
     QCOMPARE(textAtFailure, QString::number(value));
-    QCOMPARE(intervalAtFailure, value);
+    QCOMPARE(intervalAtFailure, timerInterval);
+    QCOMPARE(w.tmrFrame->interval(), timerInterval);
     QCOMPARE(selectorAtFailure, 10);
     QCOMPARE(w.hscFrame[1]->value(), 10);
     QCOMPARE(w.state().strMsgAns, std::string("2"));
