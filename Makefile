@@ -10,7 +10,7 @@ deps:
 
 build-release: deps
 	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(RELEASE_DIR) -j $(JOBS)
+	@cmake --build $(RELEASE_DIR) --target dotreel -j $(JOBS)
 
 run: build-release
 	@scripts/run-editor $(RELEASE_DIR)/dotreel
@@ -32,3 +32,23 @@ format:
 
 clean:
 	rm -rf build
+
+# A portable folder: both programs and the demo files, `make install PREFIX=DIR`.
+.PHONY: install
+install: build-release
+	@test -n "$(PREFIX)" || { echo "make install: say where, e.g. make install PREFIX=~/dotreel" >&2; exit 2; }
+	@cmake --install $(RELEASE_DIR) --prefix "$(PREFIX)"
+
+# Fuzzing the readers of untrusted input with libFuzzer (clang), FUZZ_SECONDS per target.
+.PHONY: fuzz
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S fuzz -B $(FUZZ_DIR) -G Ninja >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@fuzz/run $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# clang-tidy, cppcheck and clang-format over the project's own sources.
+.PHONY: lint
+lint: deps
+	@scripts/lint

@@ -19,8 +19,8 @@ struct ModMain {
     std::string strProcName;  // name of the step now running, shown when it fails
     std::string strMsgAns;    // last answer of the step-failure dialog: "4" Retry, "2" Cancel
     int16_t intFileNo = 0;
-    uint8_t bytDrawMode = 0;  // 0 click, 1 pencil, 2 eraser
-    int16_t intFrameNo = 0;   // the frame that store and undo use
+    uint8_t bytDrawMode = 0;                // 0 click, 1 pencil, 2 eraser
+    int16_t intFrameNo = 0;                 // the frame that store and undo use
     std::array<int16_t, 3> intPlayRange{};  // start frame, end frame, unused
 
     // 131073 bytes: kept on the heap so that the state can live anywhere.
@@ -28,8 +28,8 @@ struct ModMain {
     FrameMemory& bytFrameData() { return *frameMemory; }
     const FrameMemory& bytFrameData() const { return *frameMemory; }
 
-    DotGrid dots;       // intDot and the view's fills
-    FileTable files;    // open input files by number
+    DotGrid dots;     // intDot and the view's fills
+    FileTable files;  // open input files by number
 };
 
 }  // namespace dotreel

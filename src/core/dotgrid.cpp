@@ -16,7 +16,8 @@ int64_t frameBase(int32_t frame) {
 
 bool DotGrid::viewMatchesState() const {
     for (int i = 0; i < kDotCount; ++i)
-        if ((intDot[static_cast<size_t>(i)] == kDotOn) != (fillStyle(i) == kFillSolid)) return false;
+        if ((intDot[static_cast<size_t>(i)] == kDotOn) != (fillStyle(i) == kFillSolid))
+            return false;
     return true;
 }
 
@@ -35,8 +36,10 @@ void Bit_Data_Set(FrameMemory& bytFrameData, const DotGrid& grid, int32_t frame)
     const int64_t base = frameBase(frame);
     for (int j = 0; j < kFrameBytes; ++j) {
         unsigned b = 0;
-        for (int i = 0; i < 8; ++i)
-            if (grid.intDot[static_cast<size_t>(8 * j + i)] == kDotOn) b |= 1u << i;
+        for (int i = 0; i < 8; ++i) {
+            const int dot = 8 * j + i;
+            if (grid.intDot[static_cast<size_t>(dot)] == kDotOn) b |= 1u << i;
+        }
         bytFrameData[static_cast<size_t>(base + j)] = static_cast<uint8_t>(b);
     }
 }

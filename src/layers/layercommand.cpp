@@ -57,8 +57,12 @@ LayerCheck checkLayerCommand(const LayerCommandInput& input) {
         if (!s) return boxError(kStartBox);
         const auto e = frameBox(input.endText);
         if (!e) return boxError(kEndBox);
-        start = s->value <= e->value ? *s : *e;
-        end = s->value <= e->value ? *e : *s;
+        // Ordered by the whole frame first: two texts that differ only beyond a double's
+        // precision ("0.50000000000000000001" and "0.5") have equal values but name frames 1
+        // and 0, and ordering by value alone would give the backwards range 1..0.
+        const bool inOrder = s->frame < e->frame || (s->frame == e->frame && s->value <= e->value);
+        start = inOrder ? *s : *e;
+        end = inOrder ? *e : *s;
     }
 
     if (plan.command == LayerCommand::Picture) {
