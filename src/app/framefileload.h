@@ -7,6 +7,7 @@
 
 #include "app/modmain.h"
 #include "app/steprunner.h"
+#include "files/hexcodec.h"
 
 namespace dotreel {
 
@@ -16,5 +17,8 @@ namespace dotreel {
 // a short or missing file changes no byte of any store.
 bool readFrameFileLines(ModMain& state, StepRunner& step, const std::string& fileName,
                         const std::string& stepName, std::vector<std::string>& lines);
+// The same steps, keeping of each line only what decoding reads (start-up and layer loading).
+bool readFrameFileLines(ModMain& state, StepRunner& step, const std::string& fileName,
+                        const std::string& stepName, FrameLines& lines);
 
 }  // namespace dotreel

@@ -1,8 +1,6 @@
 #include "app/layerload.h"
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "app/framefileload.h"
 #include "files/hexcodec.h"
@@ -20,8 +18,7 @@ constexpr LayerFile kImage{"FirstData.txt", "FirstData.txtのオープン"};
 constexpr LayerFile kBackground{"SecondData.txt", "SecondData.txtのオープン"};
 constexpr LayerFile kComposite{"data.txt", "data.txtのオープン"};
 
-bool readLayerFile(ModMain& state, StepRunner& step, const LayerFile& file,
-                   std::vector<std::string>& lines) {
+bool readLayerFile(ModMain& state, StepRunner& step, const LayerFile& file, FrameLines& lines) {
     return readFrameFileLines(state, step, file.fileName, file.stepName, lines);
 }
 
@@ -29,7 +26,7 @@ bool readLayerFile(ModMain& state, StepRunner& step, const LayerFile& file,
 
 bool loadLayer(ModMain& state, const FailurePrompt& prompt, int16_t index) {
     StepRunner step(state, prompt, kLayerLoadTitle);
-    std::vector<std::string> lines;
+    FrameLines lines;
     switch (index) {
         case 0:
         case 1:

@@ -41,9 +41,7 @@ std::string readWholeFile(const std::string& path) {
     return content;
 }
 
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -64,23 +62,27 @@ void FileTable::openForInput(int16_t fileNo, const std::string& path) {
     InputFile f;
     f.path = path;
     f.content = readWholeFile(path);
+    last_.file = nullptr;
     files_[fileNo] = std::move(f);
 }
 
 FileTable::InputFile& FileTable::file(int16_t fileNo) {
+    if (last_.file != nullptr && last_.fileNo == fileNo) return *last_.file;
     auto it = files_.find(fileNo);
     if (it == files_.end()) throw PlatformError(ErrorKind::IoError, "ファイルが開かれていません。");
+    last_.fileNo = fileNo;
+    last_.file = &it->second;
     return it->second;
 }
 
-void FileTable::lineInput(int16_t fileNo, std::string& line) {
+void FileTable::lineInput(int16_t fileNo, std::string_view& line) {
     InputFile& f = file(fileNo);
-    const std::string& c = f.content;
+    const std::string_view c = f.content;
     size_t pos = f.position;
     if (pos >= c.size()) throw endOfFileError(f.path);
     size_t end = pos;
     while (end < c.size() && c[end] != '\r' && c[end] != '\n') ++end;
-    line.assign(c, pos, end - pos);
+    line = c.substr(pos, end - pos);
     if (end < c.size()) {
         if (c[end] == '\r' && end + 1 < c.size() && c[end + 1] == '\n')
             end += 2;
@@ -90,7 +92,14 @@ void FileTable::lineInput(int16_t fileNo, std::string& line) {
     f.position = end;
 }
 
+void FileTable::lineInput(int16_t fileNo, std::string& line) {
+    std::string_view view;
+    lineInput(fileNo, view);
+    line.assign(view);
+}
+
 void FileTable::close(int16_t fileNo) {
+    last_.file = nullptr;
     files_.erase(fileNo);
 }
 

@@ -11,7 +11,7 @@ namespace dotreel {
 
 // Open input files by number, as the handlers keep them in intFileNo.
 class FileTable {
-  public:
+public:
     // The lowest file number not in use (1, 2, ...).
     int16_t freeFile() const;
 
@@ -24,12 +24,15 @@ class FileTable {
     // a lone LF; the last line needs no line end. Throws PlatformError(EndOfFile) when no line
     // is left.
     void lineInput(int16_t fileNo, std::string& line);
+    // The same read without a copy: `line` views the file's contents and stays valid until the
+    // file is closed.
+    void lineInput(int16_t fileNo, std::string_view& line);
 
     void close(int16_t fileNo);
     bool isOpen(int16_t fileNo) const { return files_.count(fileNo) != 0; }
     size_t openCount() const { return files_.size(); }
 
-  private:
+private:
     struct InputFile {
         std::string path;
         std::string content;
@@ -37,6 +40,19 @@ class FileTable {
     };
     InputFile& file(int16_t fileNo);
     std::map<int16_t, InputFile> files_;
+    // The file found last: a frame file is 131072 reads of one number in a row. A copied or
+    // moved table starts without it, as it would point into the other table.
+    struct LastFile {
+        int16_t fileNo = 0;
+        InputFile* file = nullptr;
+        LastFile() = default;
+        LastFile(const LastFile&) {}
+        LastFile& operator=(const LastFile& other) {
+            if (this != &other) file = nullptr;
+            return *this;
+        }
+    };
+    LastFile last_;
 };
 
 // Writes `data` as the whole content of `path`: into a temporary file in the same folder,

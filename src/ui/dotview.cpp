@@ -30,9 +30,7 @@ constexpr std::array<std::array<int, 2>, DotView::kMarkerCount> kMarkerPlaces{{
 const QColor kGreyBlock(224, 224, 224);
 const QColor kMarkerRed(255, 0, 0);
 
-int floorDiv(int a, int b) {
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
+int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 // The lattice places (0..count-1) whose squares meet the pixel span [from, to].
 std::pair<int, int> latticeSpan(int from, int to, int count) {
@@ -55,25 +53,48 @@ void DotView::renderAll() {
     image_ = QImage(kViewWidth, kViewHeight, QImage::Format_ARGB32_Premultiplied);
     image_.fill(Qt::transparent);
     white_ = palette().color(QPalette::Base).rgb();
-    QPainter painter(&image_);
-    paintArea(painter, image_.rect());
+    const QColor border = palette().color(QPalette::WindowText);
+    const QColor white = palette().color(QPalette::Base);
+    if (border.alpha() != 255 || white.alpha() != 255) {
+        // See-through colours blend where squares overlap: the painter does that.
+        QPainter painter(&image_);
+        paintArea(painter, image_.rect());
+        return;
+    }
+    // Opaque colours are written straight into the picture, as the painter would put them, at a
+    // fraction of the cost of 7808 painter fills. Squares overlap only on their borders, which
+    // all have one colour, so the order of writing does not matter.
+    const QRgb borderRgb = border.rgb();
+    for (int index = 0; index < kDotCount; ++index) {
+        writeRect(dotRect(index), borderRgb);
+        renderDot(index);
+    }
+    for (int marker = 0; marker < kMarkerCount; ++marker) {
+        const QRect square = markerRect(marker);
+        writeRect(square, borderRgb);
+        writeRect(square.adjusted(1, 1, -1, -1), kMarkerRed.rgb());
+    }
+}
+
+void DotView::writeRect(const QRect& rect, QRgb colour) {
+    // One look-up of the pixels: scanLine() checks for sharing on every call.
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(line + rect.left(), line + rect.right() + 1, colour);
+    }
 }
 
 // Only the inside of a dot changes with its fill; its border is shared with its neighbours.
 void DotView::renderDot(int index) {
-    const QRect inside = dotRect(index).adjusted(1, 1, -1, -1);
     const QRgb fill = grid_.fillStyle(index) == kFillSolid ? qRgb(0, 0, 0)
                       : onGreyBlock(index)                 ? kGreyBlock.rgb()
                                                            : white_;
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
-        std::fill(line + inside.left(), line + inside.right() + 1, fill);
-    }
+    writeRect(dotRect(index).adjusted(1, 1, -1, -1), fill);
 }
 
-DotView::~DotView() {
-    grid_.setObserver(nullptr);
-}
+DotView::~DotView() { grid_.setObserver(nullptr); }
 
 QRect DotView::dotRect(int index) {
     return {kOrigin + dotColumn(index) * kPitch, kOrigin + dotRow(index) * kPitch, kDotSize,
@@ -97,6 +118,8 @@ void DotView::dotChanged(int index) {
     if (!flushQueued_) {
         flushQueued_ = true;
         // One repaint request for everything the running handler changes.
+        // Qt owns the queued call object; the analyzer reports it as a leak.
+        // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
         QMetaObject::invokeMethod(this, &DotView::flushChanges, Qt::QueuedConnection);
     }
 }

@@ -3,8 +3,8 @@
 // is repainted once, after the running handler has returned.
 #pragma once
 
-#include <QRect>
 #include <QImage>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <vector>
@@ -15,7 +15,7 @@ namespace dotreel {
 
 class DotView : public QWidget, public DotObserver {
     Q_OBJECT
-  public:
+public:
     // The view lies at the window's origin, so its coordinates are the window's.
     static constexpr int kViewWidth = 911;
     static constexpr int kViewHeight = 273;
@@ -38,16 +38,17 @@ class DotView : public QWidget, public DotObserver {
     // How many repaint requests the view has made for changed dots (one per handler run).
     int repaintRequests() const { return repaintRequests_; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-  private:
+private:
     void flushChanges();
     void paintArea(class QPainter& painter, const QRect& area) const;
 
     void renderAll();
     void renderDot(int index);
+    void writeRect(const QRect& rect, QRgb colour);  // opaque pixels straight into image_
 
     DotGrid& grid_;
     // The grid as painted: kept up to date dot by dot, so a repaint only copies pixels.

@@ -34,13 +34,9 @@ QRect twips(int left, int top, int width, int height) {
             height / kTwipsPerPixel};
 }
 
-QString text(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QString decimal(int value) {
-    return QString::number(value);
-}
+QString decimal(int value) { return QString::number(value); }
 
 // The Mouse button and Shift codes that the mouse handlers expect: left 1, right 2, middle 4;
 // Shift 1, Ctrl 2, Alt 4.
@@ -100,9 +96,7 @@ frmMain::~frmMain() {
     dotView = nullptr;
 }
 
-ModMain& frmMain::state() {
-    return state_;
-}
+ModMain& frmMain::state() { return state_; }
 
 void frmMain::createControls() {
     dotView = new DotView(state_.dots, this);
@@ -292,9 +286,7 @@ void frmMain::connectControls() {
     connect(tmrFrame, &QTimer::timeout, this, [this] { tmrFrame_Timer(); });
 }
 
-void frmMain::Form_Load() {
-    subSetup();
-}
+void frmMain::Form_Load() { subSetup(); }
 
 void frmMain::subSetup() {
     ModMain& s = state_;
@@ -324,11 +316,10 @@ void frmMain::subSetup() {
     readSettings(step);
 
     // The image layer's frame file, then frame 0 on the grid.
-    std::vector<std::string> lines;
+    FrameLines lines;
     if (!readFrameFileLines(s, step, "FirstData.txt", "FirstData.txtのオープン", lines)) return;
     decodeFrameLines(lines, s.bytFrameData());
     lines.clear();
-    lines.shrink_to_fit();
     const int32_t frame = hscFrame[0]->value();
     step([&] { Bit_Convert(s.bytFrameData(), s.dots, frame); });
 }
@@ -340,8 +331,8 @@ bool frmMain::readSettings(StepRunner& step) {
     const int16_t fileNo = s.intFileNo;
     if (!step([&] { s.files.openForInput(fileNo, s.strSetPath + "animation.txt"); })) return false;
     std::array<std::string, 3> lines;
-    for (size_t k = 0; k < lines.size(); ++k) {
-        if (!step([&] { s.files.lineInput(fileNo, lines[k]); })) {
+    for (std::string& line : lines) {
+        if (!step([&] { s.files.lineInput(fileNo, line); })) {
             s.files.close(fileNo);
             return false;
         }
