@@ -30,7 +30,7 @@ using namespace dotreel;
 namespace {
 
 class PaintCounter : public QObject {
-  public:
+public:
     int paints = 0;
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++paints;

@@ -48,9 +48,7 @@ const std::string& dataFolder() {
     return folder;
 }
 
-uint8_t patternByte(size_t k) {
-    return static_cast<uint8_t>((k * 37u + 11u) & 0xFFu);
-}
+uint8_t patternByte(size_t k) { return static_cast<uint8_t>((k * 37u + 11u) & 0xFFu); }
 
 std::unique_ptr<FrameMemory> patternMemory() {
     auto m = std::make_unique<FrameMemory>();

@@ -27,26 +27,16 @@ constexpr int dotIndex(int half, int page, int columnInHalf, int rowInPage) {
     return (half * 4 + page) * kFrameBytes + columnInHalf * 8 + rowInPage;
 }
 
-constexpr int dotHalf(int index) {
-    return (index / 8) / kHalfBytes;
-}
-constexpr int dotPage(int index) {
-    return ((index / 8) % kHalfBytes) / kHalfColumns;
-}
-constexpr int dotColumnInHalf(int index) {
-    return (index / 8) % kHalfColumns;
-}
-constexpr int dotRowInPage(int index) {
-    return index % 8;
-}
+constexpr int dotHalf(int index) { return (index / 8) / kHalfBytes; }
+constexpr int dotPage(int index) { return ((index / 8) % kHalfBytes) / kHalfColumns; }
+constexpr int dotColumnInHalf(int index) { return (index / 8) % kHalfColumns; }
+constexpr int dotRowInPage(int index) { return index % 8; }
 
 // Screen position of a dot: column 0..121 from the left, row 0..31 from the top.
 constexpr int dotColumn(int index) {
     return dotHalf(index) * kHalfColumns + dotColumnInHalf(index);
 }
-constexpr int dotRow(int index) {
-    return dotPage(index) * 8 + dotRowInPage(index);
-}
+constexpr int dotRow(int index) { return dotPage(index) * 8 + dotRowInPage(index); }
 
 constexpr int dotIndexAt(int row, int column) {
     return dotIndex(column / kHalfColumns, row / 8, column % kHalfColumns, row % 8);

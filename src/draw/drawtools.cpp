@@ -10,13 +10,9 @@ void toggleDot(DotGrid& grid, int index) {
     grid.put(index, grid.intDot[static_cast<size_t>(index)] == 0);
 }
 
-void penDot(DotGrid& grid, int index) {
-    grid.put(index, true);
-}
+void penDot(DotGrid& grid, int index) { grid.put(index, true); }
 
-void eraseDot(DotGrid& grid, int index) {
-    grid.put(index, false);
-}
+void eraseDot(DotGrid& grid, int index) { grid.put(index, false); }
 
 bool drawOnPress(DotGrid& grid, uint8_t drawMode, float X, float Y) {
     if (drawMode != kDrawClick) return false;

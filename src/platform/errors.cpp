@@ -50,12 +50,8 @@ PlatformError typeMismatchError() {
     return PlatformError(ErrorKind::TypeMismatch, "数値ではありません。");
 }
 
-PlatformError overflowError() {
-    return PlatformError(ErrorKind::Overflow, "数値が大きすぎます。");
-}
+PlatformError overflowError() { return PlatformError(ErrorKind::Overflow, "数値が大きすぎます。"); }
 
-PlatformError outOfRangeError() {
-    return PlatformError(ErrorKind::OutOfRange, "値が範囲外です。");
-}
+PlatformError outOfRangeError() { return PlatformError(ErrorKind::OutOfRange, "値が範囲外です。"); }
 
 }  // namespace dotreel

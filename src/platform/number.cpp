@@ -10,12 +10,8 @@
 namespace dotreel {
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A decimal text taken apart: its sign, the digits before the point and those after it.
 struct Decimal {

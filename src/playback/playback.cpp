@@ -3,9 +3,7 @@
 
 namespace dotreel {
 
-bool isStoppedCaption(std::string_view caption) {
-    return caption == kCaptionStart;
-}
+bool isStoppedCaption(std::string_view caption) { return caption == kCaptionStart; }
 
 namespace {
 

@@ -18,9 +18,7 @@ inline constexpr std::string_view kCaptionStop = "STOP";
 bool isStoppedCaption(std::string_view caption);
 
 // A frame number that the frame selector can show.
-constexpr bool isFrameNumber(int frame) {
-    return frame >= 0 && frame <= kLastFrame;
-}
+constexpr bool isFrameNumber(int frame) { return frame >= 0 && frame <= kLastFrame; }
 
 enum class TickAction {
     ShowFrame,    // write `frame` into the frame selector; playback runs on

@@ -35,8 +35,6 @@ int16_t previousFrameNumber(int16_t frame);
 inline constexpr std::string_view kImageModeCaption = "Image";
 inline constexpr std::string_view kFrameModeCaption = "Frame";
 // Image mode exactly when the caption is "Image" (case-sensitive); anything else is frame mode.
-inline bool isImageMode(std::string_view caption) {
-    return caption == kImageModeCaption;
-}
+inline bool isImageMode(std::string_view caption) { return caption == kImageModeCaption; }
 
 }  // namespace dotreel

@@ -12,13 +12,13 @@ namespace dotreel::tool {
 
 // A mistake in the command line itself: unknown option, missing value, bad number...
 class UsageError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 // A failure while doing the work: unreadable input, unwritable output, input that cannot be used.
 class ToolError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
@@ -29,7 +29,7 @@ struct OptionSpec {
 };
 
 class ParsedArgs {
-  public:
+public:
     std::vector<std::string> positionals;
 
     bool has(const std::string& name) const { return values_.count(name) != 0; }
@@ -37,7 +37,7 @@ class ParsedArgs {
 
     void set(const std::string& name, std::string value) { values_[name] = std::move(value); }
 
-  private:
+private:
     std::map<std::string, std::string> values_;
 };
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "core/frame.h"
 #include "files/hexcodec.h"
@@ -123,8 +124,11 @@ void checkSettingsLines(CheckReport& r, const std::vector<std::string>& lines) {
         } catch (const PlatformError& e) {
             const std::string why =
                 e.kind() == ErrorKind::Overflow ? " is outside -32768..32767" : " is not a number";
-            r.problems.push_back(where + quoteLine(lines[i]) + why +
-                                 ", so the editor's start-up fails");
+            std::string problem = where;
+            problem += quoteLine(lines[i]);
+            problem += why;
+            problem += ", so the editor's start-up fails";
+            r.problems.push_back(std::move(problem));
             continue;
         }
         if (value < fields[i].low || value > fields[i].high)

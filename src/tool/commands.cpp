@@ -229,7 +229,9 @@ FrameRange framesOrUsed(const ParsedArgs& args, const FrameMemory& store) {
 }
 
 std::vector<OutputFile> exportBytes(const ExportContext& c, bool intelHex) {
-    const auto encode = [&](std::string bytes) { return intelHex ? formatIntelHex(bytes) : bytes; };
+    const auto encode = [&](const std::string& bytes) {
+        return intelHex ? formatIntelHex(bytes) : bytes;
+    };
     const ParsedArgs& args = c.args;
     if (args.has("split")) {
         if (args.has("frames") || args.has("chip"))

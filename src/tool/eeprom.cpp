@@ -58,7 +58,7 @@ std::string formatIntelHex(std::string_view data) {
     out.reserve(data.size() / 16 * 45 + 64);
     unsigned upper = 0;
     for (size_t pos = 0; pos < data.size(); pos += 16) {
-        const unsigned segment = static_cast<unsigned>(pos >> 16);
+        const auto segment = static_cast<unsigned>(pos >> 16);
         if (segment != upper) {
             upper = segment;
             const char ext[2] = {static_cast<char>(upper >> 8), static_cast<char>(upper & 0xFFu)};

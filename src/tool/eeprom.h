@@ -29,9 +29,7 @@ inline constexpr std::array<ChipType, 4> kChipTypes{{
 inline constexpr int kLargeChipBytes = 65536;  // one 24C512: the store is two of them
 
 // Whole frames that fit a chip; a frame never straddles the end of a packed chip.
-constexpr int framesPerChip(int chipBytes) {
-    return chipBytes / kFrameBytes;
-}
+constexpr int framesPerChip(int chipBytes) { return chipBytes / kFrameBytes; }
 
 static_assert(kStoreBytes == 2 * kLargeChipBytes);
 
@@ -47,9 +45,7 @@ struct ChipAddress {
 constexpr ChipAddress storeByteAddress(int storeByte) {
     return {storeByte / kLargeChipBytes, storeByte % kLargeChipBytes};
 }
-constexpr ChipAddress frameStartAddress(int frame) {
-    return storeByteAddress(frame * kFrameBytes);
-}
+constexpr ChipAddress frameStartAddress(int frame) { return storeByteAddress(frame * kFrameBytes); }
 constexpr ChipAddress frameEndAddress(int frame) {
     return storeByteAddress(frame * kFrameBytes + kFrameBytes - 1);
 }

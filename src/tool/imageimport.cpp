@@ -91,7 +91,7 @@ void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemor
         const uchar* line = fitted.constScanLine(row);
         for (int column = 0; column < kColumns; ++column) {
             const int grey = line[column];
-            level[static_cast<size_t>(row * kColumns + column)] =
+            level[(static_cast<size_t>(row) * kColumns) + static_cast<size_t>(column)] =
                 options.invert ? 255 - grey : grey;
         }
     }
@@ -99,7 +99,7 @@ void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemor
     DotGrid grid;
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
-            const size_t at = static_cast<size_t>(row * kColumns + column);
+            const auto at = (static_cast<size_t>(row) * kColumns) + static_cast<size_t>(column);
             const double value = level[at];
             const bool on = value < options.threshold;
             grid.intDot[static_cast<size_t>(dotIndexAt(row, column))] = on ? kDotOn : kDotOff;
@@ -110,7 +110,8 @@ void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemor
                 const int r = row + dr;
                 const int c = column + dc;
                 if (r < kRows && c >= 0 && c < kColumns)
-                    level[static_cast<size_t>(r * kColumns + c)] += error * weight;
+                    level[(static_cast<size_t>(r) * kColumns) + static_cast<size_t>(c)] +=
+                        error * weight;
             };
             spread(0, 1, 7.0 / 16);
             spread(1, -1, 3.0 / 16);

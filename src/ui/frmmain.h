@@ -29,7 +29,7 @@ class DotView;  // src/ui/dotview.h
 
 class frmMain : public QWidget {
     Q_OBJECT
-  public:
+public:
     // appFolder: the folder that plays the program's folder (tests pass a temporary one).
     // prompt: the step-failure dialog; empty = the real modal QMessageBox.
     explicit frmMain(std::string appFolder, FailurePrompt prompt = {}, QWidget* parent = nullptr);
@@ -92,11 +92,11 @@ class frmMain : public QWidget {
     QTimer* tmrFrame;
     DotView* dotView;  // draws shpDot(0..3903) and shpPoint(0..7)
 
-  protected:
+protected:
     void mousePressEvent(QMouseEvent*) override;  // -> Form_MouseDown with position x 15
     void mouseMoveEvent(QMouseEvent*) override;   // -> Form_MouseMove with position x 15
 
-  private:
+private:
     void createControls();
     void connectControls();
     // Reads "animation.txt" and applies its three lines; false when the user gave it up.

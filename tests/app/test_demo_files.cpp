@@ -70,7 +70,7 @@ bool dotLit(const FrameMemory& m, int frame, int row, int column) {
 class TestDemoFiles : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void writesTheThreeFilesIntoNewFolders() {
         QTemporaryDir dir;
         const RunResult run = runGenerator({"--keep-existing", dir.path()});

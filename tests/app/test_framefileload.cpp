@@ -37,9 +37,7 @@ struct ScriptedPrompt {
     }
 };
 
-std::string lineFor(size_t k) {
-    return funDHChange(static_cast<uint8_t>((k * 13 + 1) & 0xFF));
-}
+std::string lineFor(size_t k) { return funDHChange(static_cast<uint8_t>((k * 13 + 1) & 0xFF)); }
 
 void writeFrameFile(const std::string& path, size_t lineCount,
                     const std::string& lineEnd = "\r\n") {
@@ -72,7 +70,7 @@ class TestFrameFileLoad : public QObject {
             if (lines[k] != lineFor(k)) QFAIL(qPrintable(QString("line %1 differs").arg(k)));
     }
 
-  private slots:
+private slots:
     void init() {
         QDir(dir_.path()).removeRecursively();
         QVERIFY(QDir().mkpath(dir_.path() + "/データー"));

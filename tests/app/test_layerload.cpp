@@ -18,12 +18,8 @@ namespace {
 const std::string kFirst = "FirstData.txt";
 const std::string kSecond = "SecondData.txt";
 
-uint8_t imageByte(int k) {
-    return patternByte(k, 1);
-}
-uint8_t backgroundByte(int k) {
-    return patternByte(k, 2);
-}
+uint8_t imageByte(int k) { return patternByte(k, 1); }
+uint8_t backgroundByte(int k) { return patternByte(k, 2); }
 
 bool memoryIs(const FrameMemory& m, const std::function<uint8_t(int)>& byteAt) {
     for (int k = 0; k < kStoreBytes; ++k)
@@ -45,7 +41,7 @@ class TestLayerLoad : public QObject {
     // Memory that must show through unchanged when a load is given up.
     void fillMemoryWith(uint8_t value) { state_->bytFrameData().fill(value); }
 
-  private slots:
+private slots:
     void init() {
         QVERIFY(dir_.isValid());
         QDir(dir_.path()).removeRecursively();

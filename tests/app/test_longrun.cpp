@@ -53,9 +53,7 @@ std::array<bool, 4> onlyOption(int option) {
 
 // The layer that reads back the file an option saves to: the composite options both write
 // "Data.txt", which layer 2 reads as "data.txt".
-int16_t layerReadingOption(int option) {
-    return static_cast<int16_t>(option == 3 ? 2 : option);
-}
+int16_t layerReadingOption(int option) { return static_cast<int16_t>(option == 3 ? 2 : option); }
 
 // The first stored byte where two memories differ, or -1.
 int firstDifference(const FrameMemory& a, const FrameMemory& b) {

@@ -44,7 +44,7 @@ class TestSave : public QObject {
             .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     }
 
-  private slots:
+private slots:
     void init() {
         QVERIFY(dir_.isValid());
         QDir(dir_.path()).removeRecursively();

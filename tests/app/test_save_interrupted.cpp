@@ -79,7 +79,7 @@ class TestSaveInterrupted : public QObject {
     std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
     std::string settingsFile() const { return state_->strSetPath + "animation.txt"; }
 
-  private slots:
+private slots:
     void init() {
         QVERIFY(dir_.isValid());
         QDir(dir_.path()).removeRecursively();

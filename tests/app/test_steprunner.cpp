@@ -36,7 +36,7 @@ struct ScriptedPrompt {
 class TestStepRunner : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void aSucceedingStatementRunsOnceWithoutDialog();
     void retryRepeatsTheSameStatementWithItsVariables();
     void cancelGivesUpAndStoresTwo();

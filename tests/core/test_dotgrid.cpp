@@ -14,7 +14,7 @@ namespace {
 
 // Records every dot whose look the grid reports as changed.
 class RecordingObserver : public DotObserver {
-  public:
+public:
     void dotChanged(int index) override { changed.push_back(index); }
     std::vector<int> changed;
 };
@@ -45,7 +45,7 @@ std::vector<int> dotsOn(const DotGrid& grid) {
 class TestDotGrid : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void dotIndexPlacesDotsOnTheScreen_data();
     void dotIndexPlacesDotsOnTheScreen();
     void everyDotHasItsOwnScreenPlace();

@@ -36,7 +36,7 @@ void randomize(DotGrid& grid, unsigned seed) {
 class TestDrawing : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void hitTestFollowsPitchHalvesAndPages() {
         constexpr int none = -1;
         const float nan = std::numeric_limits<float>::quiet_NaN();

@@ -22,9 +22,7 @@
 
 namespace e2e {
 
-inline QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
+inline QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
 inline const QString& mainWindowTitle() {
     static const QString title = u("Dotreel ： SG12232");

@@ -42,9 +42,7 @@ inline Store randomStore(uint32_t seed) {
     return store;
 }
 
-inline Store filledStore(uint8_t value) {
-    return Store(kStoreBytes, static_cast<char>(value));
-}
+inline Store filledStore(uint8_t value) { return Store(kStoreBytes, static_cast<char>(value)); }
 
 // A frame file as the editor writes it: one byte a line, two upper-case hex digits, CR LF.
 inline QByteArray frameFileText(const Store& store) {
@@ -100,12 +98,8 @@ inline DotBit dotBit(int frame, int row, int column) {
 
 // The pixel at the middle of dot (row, column) in the window: 8 x 8 squares on a 7 px pitch
 // from (28, 28).
-inline int dotCentreX(int column) {
-    return 28 + 7 * column + 4;
-}
-inline int dotCentreY(int row) {
-    return 28 + 7 * row + 4;
-}
+inline int dotCentreX(int column) { return 28 + 7 * column + 4; }
+inline int dotCentreY(int row) { return 28 + 7 * row + 4; }
 
 // One frame's picture, row by row.
 class Picture {

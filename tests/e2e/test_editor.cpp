@@ -54,24 +54,18 @@ const QPoint kLayerCopyAllButton = centre(kLayerBox, 2520, 420, 750, 330);
 const QPoint kLayerRangeCheck = indicator(kLayerBox, 1680, 1470, 330);
 const QPoint kSaveButton = centre(kFileBox, 210, 840, 645, 435);
 
-QPoint layerOption(int index) {
-    return indicator(kLayerBox, 210, 420 + 315 * index, 225);
-}
+QPoint layerOption(int index) { return indicator(kLayerBox, 210, 420 + 315 * index, 225); }
 
 // The caption strip of the frame group ("フレーム：N") and the face of the START/STOP button.
 const QRect kFrameCaptionArea(9345 / 15, 4095 / 15, 130, 16);
 const QRect kStartStopFace((9345 + 2730) / 15 + 4, (4095 + 1365) / 15 + 4, 855 / 15 - 8,
                            435 / 15 - 8);
 
-QPoint dotCentre(int row, int column) {
-    return {dotCentreX(column), dotCentreY(row)};
-}
+QPoint dotCentre(int row, int column) { return {dotCentreX(column), dotCentreY(row)}; }
 
 // A frame file in a spelling the editor never writes (lower-case digits), so that a file that
 // the editor saved can be told from the one it was given.
-QByteArray lowerCaseFrameFile(const Store& store) {
-    return frameFileText(store).toLower();
-}
+QByteArray lowerCaseFrameFile(const Store& store) { return frameFileText(store).toLower(); }
 
 Store orOf(const Store& a, const Store& b) {
     Store result = a;

@@ -17,7 +17,7 @@ Q_DECLARE_METATYPE(std::string)
 class TestHexCodec : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void decodesTheFirstTwoCharacters_data();
     void decodesTheFirstTwoCharacters();
     void encodesBytesAsTwoUpperCaseDigits_data();

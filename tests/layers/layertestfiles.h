@@ -39,9 +39,7 @@ inline std::unique_ptr<ModMain> stateIn(const std::string& appFolder, bool makeF
     return state;
 }
 
-inline std::string folderOf(const QString& tempPath) {
-    return tempPath.toStdString() + "/";
-}
+inline std::string folderOf(const QString& tempPath) { return tempPath.toStdString() + "/"; }
 
 // Frame-file text written independently of the code under test: `lines` lines, each the byte
 // `byteAt(k)` as two hexadecimal digits (upper or lower case), ended by `lineEnd`.

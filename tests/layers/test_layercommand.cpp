@@ -65,7 +65,7 @@ std::unique_ptr<FrameMemory> midGreyMemory() {
 class TestLayerCommand : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void eraseAndFillTouchExactlyTheTickedByteRange_data() {
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("start");

@@ -8,7 +8,7 @@ using namespace dotreel;
 class TestAppFolder : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void isTheFolderOfTheRunningExecutable() {
         const QString folder = QString::fromStdString(applicationFolder());
         QCOMPARE(QFileInfo(folder).canonicalFilePath(),

@@ -13,7 +13,7 @@ Q_DECLARE_METATYPE(std::string)
 class TestNumber : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void convertsDecimalTextToInteger16_data();
     void convertsDecimalTextToInteger16();
     void rejectsTextThatIsNoNumber_data();

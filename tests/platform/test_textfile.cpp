@@ -58,7 +58,7 @@ mode_t modeOf(const std::string& path) {
 class TestTextFile : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void readsLinesWithEveryLineEnd_data();
     void readsLinesWithEveryLineEnd();
     void emptyFileIsAtEndAtTheFirstRead();

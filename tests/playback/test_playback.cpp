@@ -87,7 +87,7 @@ struct Session {
 
 class TestPlayback : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void sessionsShowTheExpectedFrames_data();
     void sessionsShowTheExpectedFrames();
     void stepsNeverLeaveTheSelectorRange();

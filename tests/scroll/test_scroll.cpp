@@ -81,7 +81,7 @@ void randomize(DotGrid& g, unsigned seed, bool oddStates) {
 class TestScroll : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void everyScrollMatchesThePlainPicture() {
         for (Dir d : kDirections)
             for (ScrollOptions o : {kRotate, kShift, kShiftFill, ScrollOptions{true, true}})

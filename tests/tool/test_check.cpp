@@ -35,7 +35,7 @@ class TestCheck : public QObject {
         return tool::checkFile(str(dir_.filePath(name)));
     }
 
-  private slots:
+private slots:
     void aFileAsTheEditorWritesItIsClean() {
         const auto r = check(formatFrameFile(*patternStore()));
         QVERIFY(r.problems.empty());

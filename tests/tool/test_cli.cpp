@@ -33,7 +33,7 @@ class TestCli : public QObject {
 
     QTemporaryDir dir_;
 
-  private slots:
+private slots:
     void everyCommandHasHelp_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("usage");

@@ -11,9 +11,7 @@ using namespace dotreel::tool;
 
 namespace {
 
-int hexByte(const std::string& s, size_t at) {
-    return std::stoi(s.substr(at, 2), nullptr, 16);
-}
+int hexByte(const std::string& s, size_t at) { return std::stoi(s.substr(at, 2), nullptr, 16); }
 
 // Reads an Intel HEX text back into bytes, checking every record's count and checksum and that
 // the end record closes it. Empty on any fault.
@@ -56,7 +54,7 @@ std::optional<std::string> parseIntelHex(const std::string& text) {
 
 class TestEeprom : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void wholeFramesPerChip_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("bytes");

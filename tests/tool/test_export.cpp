@@ -37,7 +37,7 @@ class TestExport : public QObject {
 
     std::string path(const QString& name) const { return str(dir_.filePath(name)); }
 
-  private slots:
+private slots:
     void init() {
         QVERIFY(dir_.isValid());
         QDir(dir_.path()).removeRecursively();

@@ -50,7 +50,7 @@ class TestImport : public QObject {
         return n;
     }
 
-  private slots:
+private slots:
     void init() {
         QVERIFY(dir_.isValid());
         target_ = dir_.filePath("FirstData.txt");

@@ -77,9 +77,7 @@ inline Run run(const std::vector<std::string>& args) {
     return {code, out.str(), err.str()};
 }
 
-inline std::string str(const QString& s) {
-    return s.toStdString();
-}
+inline std::string str(const QString& s) { return s.toStdString(); }
 
 // The names in a folder, so that a test can see that nothing was left behind.
 inline QStringList entries(const QString& folder) {

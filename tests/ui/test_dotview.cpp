@@ -18,9 +18,7 @@ const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kRed = qRgb(255, 0, 0);
 
 // The window's pixels, rendered afresh.
-QImage windowImage(frmMain& w) {
-    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+QImage windowImage(frmMain& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // The inner 6 x 6 pixels of the square at lattice place (column, row), all of one colour, or
 // an invalid colour when they differ.
@@ -50,7 +48,7 @@ bool borderIs(const QImage& image, int column, int row, QRgb colour) {
 
 class DotViewTest : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void dotIndexStandsAtLayoutPlace_data();
     void dotIndexStandsAtLayoutPlace();
     void checkerboardRestartsAtRightHalf_data();

@@ -83,7 +83,7 @@ struct StartedWindow {
 
 class StartupTest : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void completeStartUpLoadsSettingsAndShowsFrameZero();
     void folderWithTrailingSlashGetsNoSecondOne();
     void settingsLinesAreNormalised_data();

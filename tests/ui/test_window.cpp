@@ -36,7 +36,7 @@ QString captionOf(QWidget* control) {
 
 class WindowTest : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void windowHasCaptionSizeAndNoMenu();
     void controlsStandAtDesignedPlaces_data();
     void controlsStandAtDesignedPlaces();

@@ -15,9 +15,7 @@ using namespace dotreel::testing;
 
 namespace {
 
-QPoint dotCentre(int row, int column) {
-    return {28 + 7 * column + 4, 28 + 7 * row + 4};
-}
+QPoint dotCentre(int row, int column) { return {28 + 7 * column + 4, 28 + 7 * row + 4}; }
 
 bool paintedOn(frmMain& w, int row, int column) {
     return w.dotView->grab().toImage().pixelColor(dotCentre(row, column)) == QColor(Qt::black);
@@ -43,7 +41,7 @@ class TestWindowDraw : public QObject {
     }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-  private slots:
+private slots:
     void init() {
         folder_ = std::make_unique<ProgramFolder>();
         memory_ = patternMemory();

@@ -52,9 +52,7 @@ int frameOnGrid(const DotGrid& grid) {
     return n;
 }
 
-QString text(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Dots whose look in the window as it stands on screen (the offscreen platform hands back the
 // window's backing store) differs from intDot: a solid black inside for on, a white or grey one
@@ -77,7 +75,7 @@ int dotsShownWrongly(frmMain& w) {
 
 class TestWindowFrames : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void init();
     void cleanup();
 
@@ -103,7 +101,7 @@ class TestWindowFrames : public QObject {
     void realClickOnStartStarts();
     void screenShowsTheFrameAfterFastPlayback();
 
-  private:
+private:
     void writeFiles(const QString& start, const QString& end, const QString& interval);
     void openWindow(const QString& start = "0", const QString& end = "0",
                     const QString& interval = "1000");

@@ -89,7 +89,7 @@ class TestWindowLayers : public QObject {
         QCOMPARE(window_->chkLayer->isChecked(), ticked);
     }
 
-  private slots:
+private slots:
     void init() {
         folder_ = std::make_unique<ProgramFolder>();
         image_ = patternMemory();

@@ -49,7 +49,7 @@ class TestWindowScroll : public QObject {
         return w_->state().dots.viewMatchesState();
     }
 
-  private slots:
+private slots:
     void init() {
         folder_ = std::make_unique<ProgramFolder>();
         memory_ = patternMemory();

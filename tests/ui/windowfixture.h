@@ -16,9 +16,7 @@
 
 namespace dotreel::testing {
 
-inline QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
+inline QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
 inline bool writeBytes(const QString& path, const std::string& bytes) {
     QFile file(path);
@@ -38,7 +36,7 @@ inline std::unique_ptr<FrameMemory> patternMemory() {
 
 // A program folder with its data and settings folders.
 class ProgramFolder {
-  public:
+public:
     ProgramFolder() {
         QDir(dir.path()).mkpath(u("データー"));
         QDir(dir.path()).mkpath(u("設定"));
