@@ -48,7 +48,10 @@ private:
         LastFile() = default;
         LastFile(const LastFile&) {}
         LastFile& operator=(const LastFile& other) {
-            if (this != &other) file = nullptr;
+            if (this != &other) {
+                fileNo = 0;
+                file = nullptr;
+            }
             return *this;
         }
     };

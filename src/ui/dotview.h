@@ -43,7 +43,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void flushChanges();
+    Q_INVOKABLE void flushChanges();
     void paintArea(class QPainter& painter, const QRect& area) const;
 
     void renderAll();
