@@ -5,14 +5,14 @@
 namespace dotreel::tool {
 namespace {
 
-const OptionSpec* findLong(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const auto& s : specs)
+const OptionDef* findLong(const std::vector<OptionDef>& known, const std::string& name) {
+    for (const auto& s : known)
         if (s.name == name) return &s;
     return nullptr;
 }
 
-const OptionSpec* findShort(const std::vector<OptionSpec>& specs, char c) {
-    for (const auto& s : specs)
+const OptionDef* findShort(const std::vector<OptionDef>& known, char c) {
+    for (const auto& s : known)
         if (s.shortName != 0 && s.shortName == c) return &s;
     return nullptr;
 }
@@ -25,7 +25,7 @@ std::optional<std::string> ParsedArgs::value(const std::string& name) const {
     return it->second;
 }
 
-ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& known) {
     ParsedArgs parsed;
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -38,7 +38,7 @@ ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<Opt
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionDef* option = nullptr;
         std::optional<std::string> inlineValue;
         std::string shown;
         if (a.rfind("--", 0) == 0) {
@@ -48,24 +48,24 @@ ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<Opt
                 inlineValue = name.substr(eq + 1);
                 name.resize(eq);
             }
-            spec = findLong(specs, name);
+            option = findLong(known, name);
             shown = "--" + name;
         } else if (a.size() == 2) {
-            spec = findShort(specs, a[1]);
+            option = findShort(known, a[1]);
             shown = a;
         }
-        if (spec == nullptr) throw UsageError("unknown option '" + a + "'");
-        if (parsed.has(spec->name)) throw UsageError("option " + shown + " given twice");
-        if (!spec->takesValue) {
+        if (option == nullptr) throw UsageError("unknown option '" + a + "'");
+        if (parsed.has(option->name)) throw UsageError("option " + shown + " given twice");
+        if (!option->takesValue) {
             if (inlineValue) throw UsageError("option " + shown + " takes no value");
-            parsed.set(spec->name, "");
+            parsed.set(option->name, "");
             continue;
         }
         if (inlineValue) {
-            parsed.set(spec->name, *inlineValue);
+            parsed.set(option->name, *inlineValue);
         } else {
             if (i + 1 >= args.size()) throw UsageError("option " + shown + " needs a value");
-            parsed.set(spec->name, args[++i]);
+            parsed.set(option->name, args[++i]);
         }
     }
     return parsed;

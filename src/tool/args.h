@@ -22,7 +22,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct OptionSpec {
+struct OptionDef {
     std::string name;         // long name without the dashes: "format"
     bool takesValue = false;  // "--format bin" or "--format=bin"
     char shortName = 0;       // 'o' for "-o out.bin"; 0 for none
@@ -43,7 +43,7 @@ private:
 
 // Parses `args` (the words after the command name). An option may be given once; "--" ends the
 // options, so that a file named "-x" can still be passed.
-ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& known);
 
 // A whole decimal number within [low, high]; `what` names it in the error ("--at").
 int parseInteger(const std::string& text, int low, int high, const std::string& what);

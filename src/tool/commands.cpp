@@ -120,7 +120,7 @@ const char kImportHelp[] =
 
 struct Command {
     const char* help;
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     int (*run)(const ParsedArgs&, std::ostream&, std::ostream&);
 };
 
