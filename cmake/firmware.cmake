@@ -1,0 +1,66 @@
+# The firmware player: its C99 sources built for the host with the project's warnings (the
+# firmware tests link them), and, where Debian's gcc-avr is installed, the ATmega328P example
+# for the simulated microcontroller test, with its flash and RAM use printed.
+enable_language(C)
+
+set(DOTREEL_FIRMWARE_DIR ${CMAKE_SOURCE_DIR}/firmware)
+set(DOTREEL_FIRMWARE_SOURCES ${DOTREEL_FIRMWARE_DIR}/sg12232.c ${DOTREEL_FIRMWARE_DIR}/dotreel_player.c)
+add_library(dotreel_firmware STATIC ${DOTREEL_FIRMWARE_SOURCES})
+target_include_directories(dotreel_firmware PUBLIC ${DOTREEL_FIRMWARE_DIR})
+set_target_properties(dotreel_firmware PROPERTIES
+  C_STANDARD 99 C_STANDARD_REQUIRED ON C_EXTENSIONS OFF AUTOMOC OFF)
+target_compile_options(dotreel_firmware PRIVATE -Wall -Wextra -Wpedantic -Werror)
+
+find_program(DOTREEL_AVR_GCC avr-gcc)
+find_program(DOTREEL_AVR_SIZE avr-size)
+set(DOTREEL_AVR_ELFS)
+if(DOTREEL_AVR_GCC AND DOTREEL_AVR_SIZE)
+  set(avr_sources ${DOTREEL_FIRMWARE_SOURCES} ${DOTREEL_FIRMWARE_DIR}/examples/atmega328p/main.c)
+  set(avr_flags -mmcu=atmega328p -DF_CPU=16000000UL -Os -std=c99 -Wall -Wextra -Wpedantic
+    -Werror -ffunction-sections -fdata-sections -Wl,--gc-sections -I${DOTREEL_FIRMWARE_DIR})
+  # name and playback settings: the plain example, and the two runs the simulator test watches
+  foreach(variant IN ITEMS "default;" "repeat;-DDOTREEL_PLAY_START=132;-DDOTREEL_PLAY_END=136;-DDOTREEL_PLAY_INTERVAL_MS=40;-DDOTREEL_PLAY_REPEAT=1"
+                           "once;-DDOTREEL_PLAY_START=136;-DDOTREEL_PLAY_END=133;-DDOTREEL_PLAY_INTERVAL_MS=25;-DDOTREEL_PLAY_REPEAT=0")
+    list(POP_FRONT variant name)
+    set(elf ${CMAKE_BINARY_DIR}/firmware/dotreel-player-${name}.elf)
+    add_custom_command(OUTPUT ${elf}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/firmware
+      COMMAND ${DOTREEL_AVR_GCC} ${avr_flags} ${variant} -o ${elf} ${avr_sources}
+      COMMAND ${DOTREEL_AVR_SIZE} ${elf}
+      DEPENDS ${avr_sources} ${DOTREEL_FIRMWARE_DIR}/sg12232.h ${DOTREEL_FIRMWARE_DIR}/dotreel_player.h
+      COMMENT "Building the ATmega328P player (${name})" VERBATIM)
+    list(APPEND DOTREEL_AVR_ELFS ${elf})
+  endforeach()
+  add_custom_target(firmware_avr ALL DEPENDS ${DOTREEL_AVR_ELFS})
+endif()
+
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(SIMAVR IMPORTED_TARGET simavr)
+endif()
+
+# The firmware tests are made by the generic rules of tests/; give them the firmware, the
+# programs that make their stores, and the simulator where there is one.
+function(dotreel_firmware_attach)
+  if(TARGET test_firmware_player)
+    target_link_libraries(test_firmware_player PRIVATE dotreel_firmware)
+  endif()
+  get_property(test_targets DIRECTORY ${CMAKE_SOURCE_DIR}/tests PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS test_targets)
+    if(target MATCHES "^test_firmware_")
+      target_compile_definitions(${target} PRIVATE
+        DOTREEL_TOOL_PATH="$<TARGET_FILE:dotreel-tool>"
+        DOTREEL_MAKE_DEMO="$<TARGET_FILE:dotreel-make-demo>")
+      add_dependencies(${target} dotreel-tool dotreel-make-demo)
+    endif()
+  endforeach()
+  if(TARGET test_firmware_avr)
+    if(SIMAVR_FOUND AND TARGET firmware_avr)
+      target_link_libraries(test_firmware_avr PRIVATE PkgConfig::SIMAVR)
+      target_compile_definitions(test_firmware_avr PRIVATE DOTREEL_HAVE_SIMAVR
+        DOTREEL_AVR_ELF_DIR="${CMAKE_BINARY_DIR}/firmware")
+      add_dependencies(test_firmware_avr firmware_avr)
+    endif()
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL dotreel_firmware_attach)
