@@ -192,6 +192,29 @@ private slots:
         QCOMPARE(firmware.join(' '), expected);
     }
 
+    // Every decision, the editor's deliberate differences at the store's edges included, for
+    // frames on show around the ends of ranges and of the store.
+    void eachTickDecidesAsTheEditor() {
+        const int frames[] = {-1, 0, 1, 5, 10, 11, 12, 13, 266, 267, 268, 300};
+        for (int v : frames)
+            for (int s : frames)
+                for (int e : frames)
+                    for (bool repeat : {false, true}) {
+                        const dotreel::TickDecision d = dotreel::playbackStep(v, s, e, repeat);
+                        int16_t next = -100;
+                        const dotreel_tick_action a = dotreel_playback_step(
+                            int16_t(v), int16_t(s), int16_t(e), repeat, &next);
+                        const QString at =
+                            QString("v %1 s %2 e %3 repeat %4").arg(v).arg(s).arg(e).arg(repeat);
+                        const dotreel_tick_action want =
+                            d.action == dotreel::TickAction::ShowFrame     ? DOTREEL_TICK_SHOW
+                            : d.action == dotreel::TickAction::KeepRunning ? DOTREEL_TICK_KEEP
+                                                                           : DOTREEL_TICK_STOP;
+                        QVERIFY2(a == want, qPrintable(at));
+                        if (a == DOTREEL_TICK_SHOW) QVERIFY2(next == d.frame, qPrintable(at));
+                    }
+    }
+
     // START again while the start frame is still on show redraws nothing; a panel written by
     // someone else in between keeps what it shows until the first step.
     void restartAtTheFrameOnShowRedrawsNothing() {
