@@ -26,7 +26,7 @@ if(DOTREEL_AVR_GCC AND DOTREEL_AVR_SIZE)
     add_custom_command(OUTPUT ${elf}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/firmware
       COMMAND ${DOTREEL_AVR_GCC} ${avr_flags} ${variant} -o ${elf} ${avr_sources}
-      COMMAND ${DOTREEL_AVR_SIZE} ${elf}
+      COMMAND ${DOTREEL_AVR_SIZE} --format=avr --mcu=atmega328p ${elf}
       DEPENDS ${avr_sources} ${DOTREEL_FIRMWARE_DIR}/sg12232.h ${DOTREEL_FIRMWARE_DIR}/dotreel_player.h
       COMMENT "Building the ATmega328P player (${name})" VERBATIM)
     list(APPEND DOTREEL_AVR_ELFS ${elf})

@@ -20,6 +20,7 @@
 /* Only the playback macros are used here; the frames come from the EEPROMs. */
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-variable"
+/* cppcheck-suppress preprocessorErrorDirective */
 #include DOTREEL_HEADER
 #pragma GCC diagnostic pop
 #endif
