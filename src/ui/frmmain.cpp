@@ -21,6 +21,8 @@
 #include "ui/dotview.h"
 #include "ui/failuredialog.h"
 #include "ui/icon.h"
+#include "ui/shortcuts.h"
+#include "ui/tooltips.h"
 
 namespace dotreel {
 
@@ -88,6 +90,8 @@ frmMain::frmMain(std::string appFolder, FailurePrompt prompt, QWidget* parent)
 
     createControls();
     connectControls();
+    applyTooltips(*this);
+    new Shortcuts(*this);  // owned by the window
 }
 
 frmMain::~frmMain() {
@@ -294,6 +298,7 @@ void frmMain::subSetup() {
 
     // The folders, the initial state and the controls: nothing here can fail.
     s.strProcName = "subSetup";
+    history_.clear();
     s.strAppPath = appFolder_;
     if (s.strAppPath.empty() || s.strAppPath.back() != '/') s.strAppPath += '/';
     s.strDataPath = s.strAppPath + "データー/";

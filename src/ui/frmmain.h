@@ -9,7 +9,9 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <variant>
 
+#include "app/history.h"
 #include "app/modmain.h"
 #include "app/steprunner.h"
 
@@ -75,6 +77,14 @@ public:
     void cmdFrame_Click(int16_t Index);
     void tmrFrame_Timer();
 
+    // The undo history of the frame memory; undo and redo then show the selector's frame.
+    // The record of which file the memory came from travels with each step.
+    using MemorySourceRecord = std::monostate;
+    using History = MemoryHistory<MemorySourceRecord>;
+    const History& history() const { return history_; }
+    void undoMemory();
+    void redoMemory();
+
     // Controls, named and indexed as designed.
     QGroupBox *fraPattern, *fraDrawTool, *fraScroll, *fraFrame, *fraLayer, *fraFile;
     std::array<QGroupBox*, 2> fraSpace;
@@ -101,6 +111,10 @@ private:
     void connectControls();
     // Reads "animation.txt" and applies its three lines; false when the user gave it up.
     bool readSettings(StepRunner& step);
+    // Taken before a command changes the frame memory; given back once it has, as one step.
+    History::Before memoryBefore() const;
+    void memoryChanged(const History::Before& before);
+    void showSelectedFrame();
 
     ModMain state_;
     FailurePrompt prompt_;
@@ -108,6 +122,7 @@ private:
     std::string appFolder_;
     MouseCall lastMouseDown_;
     MouseCall lastMouseMove_;
+    History history_;
 };
 
 }  // namespace dotreel

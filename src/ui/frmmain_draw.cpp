@@ -26,9 +26,12 @@ void frmMain::cmdDrawTool_Click(int16_t Index) {
                 s.bytDrawMode = nextDrawMode(s.bytDrawMode);
                 cmdDrawTool[0]->setText(QString::fromUtf8(drawModeCaption(s.bytDrawMode)));
                 break;
-            case 1:  // "記憶": the grid into the current frame
+            case 1: {  // "記憶": the grid into the current frame
+                const auto before = memoryBefore();
                 Bit_Data_Set(s.bytFrameData(), s.dots, s.intFrameNo);
+                memoryChanged(before);
                 break;
+            }
             case 2:  // "取消し": the current frame back into the grid
                 Bit_Convert(s.bytFrameData(), s.dots, s.intFrameNo);
                 break;

@@ -18,7 +18,10 @@ void frmMain::optLayer_Click(int16_t Index) {
     // Given up part-way, the grid keeps the frame it showed while the option shows the new
     // layer: saving then writes the memory to the new layer's file, which is how a first
     // background file is made.
-    if (!loadLayer(s, prompt_, Index)) return;
+    const auto before = memoryBefore();
+    const bool loaded = loadLayer(s, prompt_, Index);
+    memoryChanged(before);  // a load given up part-way may still have changed the memory
+    if (!loaded) return;
     StepRunner step(s, prompt_, kLayerLoadTitle);
     const int32_t frame = hscFrame[0]->value();
     step([&] { Bit_Convert(s.bytFrameData(), s.dots, frame); });
@@ -41,7 +44,9 @@ void frmMain::cmdLayer_Click(int16_t Index) {
         return;
     }
     ModMain& s = state_;
+    const auto before = memoryBefore();
     applyLayerPlan(s.bytFrameData(), std::get<LayerPlan>(check));
+    memoryChanged(before);
     try {
         Bit_Convert(s.bytFrameData(), s.dots, hscFrame[0]->value());
     } catch (const PlatformError&) {

@@ -1,0 +1,21 @@
+// What each control of the window does, in Japanese and English, shown as its tooltip.
+#pragma once
+
+#include <span>
+
+class QWidget;
+
+namespace dotreel {
+
+struct Tooltip {
+    const char* control;  // the control's object name, e.g. "cmdLayer(0)"
+    const char* text;     // a Japanese line, then an English line
+};
+
+// One entry per control of the window.
+std::span<const Tooltip> tooltipTable();
+
+// Gives every control of `window` named in the table its tooltip.
+void applyTooltips(QWidget& window);
+
+}  // namespace dotreel
