@@ -5,7 +5,7 @@ find_package(GIF REQUIRED)
 file(GLOB DOTREEL_TOOL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/tool/*.cpp)
 list(FILTER DOTREEL_TOOL_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(dotreel_tool STATIC ${DOTREEL_TOOL_SOURCES})
-target_link_libraries(dotreel_tool PUBLIC dotreel_logic Qt6::Gui GIF::GIF)
+target_link_libraries(dotreel_tool PUBLIC dotreel_logic dotreel_pictures Qt6::Gui GIF::GIF)
 set_target_properties(dotreel_tool PROPERTIES AUTOMOC OFF)
 
 add_executable(dotreel-tool ${CMAKE_SOURCE_DIR}/src/tool/main.cpp)

@@ -11,6 +11,7 @@
 
 #include "core/frame.h"
 #include "files/hexcodec.h"
+#include "pictures/imageimport.h"
 #include "platform/errors.h"
 #include "platform/textfile.h"
 #include "tool/args.h"
@@ -18,7 +19,6 @@
 #include "tool/checkfile.h"
 #include "tool/eeprom.h"
 #include "tool/gifexport.h"
-#include "tool/imageimport.h"
 #include "tool/outputs.h"
 #include "tool/render.h"
 #include "tool/store.h"
@@ -393,7 +393,7 @@ int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     const int first = parseInteger(*at, 0, kLastFrame, "--at");
     if (args.has("threshold") && args.has("dither"))
         throw UsageError("--threshold and --dither do not go together");
-    ImportOptions options;
+    pictures::ImportOptions options;
     if (auto v = args.value("threshold"))
         options.threshold = parseInteger(*v, 0, 255, "--threshold");
     options.dither = args.has("dither");
@@ -401,9 +401,13 @@ int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
 
     // Every picture is read and fitted before the frame file is touched.
     std::vector<QImage> fitted;
-    for (const auto& path : args.positionals)
-        for (const QImage& picture : readPictures(path))
-            fitted.push_back(fitToLcd(picture, options.invert));
+    try {
+        for (const auto& path : args.positionals)
+            for (const QImage& picture : pictures::readPictures(path))
+                fitted.push_back(pictures::fitToLcd(picture, options.invert));
+    } catch (const pictures::PictureError& e) {
+        throw ToolError(e.what());
+    }
     const int room = kFrameCount - first;
     const int count = static_cast<int>(fitted.size());
     if (count > room) {
@@ -426,7 +430,7 @@ int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
         store = loadStore(*into);
     }
     for (size_t i = 0; i < fitted.size(); ++i)
-        storePicture(fitted[i], options, *store, first + static_cast<int>(i));
+        pictures::storePicture(fitted[i], options, *store, first + static_cast<int>(i));
     try {
         writeFileAtomically(*into, formatFrameFile(*store));
     } catch (const PlatformError& e) {

@@ -21,6 +21,7 @@
 #include "ui/dotview.h"
 #include "ui/failuredialog.h"
 #include "ui/icon.h"
+#include "ui/picturedrop.h"
 #include "ui/shortcuts.h"
 #include "ui/tooltips.h"
 
@@ -91,7 +92,8 @@ frmMain::frmMain(std::string appFolder, FailurePrompt prompt, QWidget* parent)
     createControls();
     connectControls();
     applyTooltips(*this);
-    new Shortcuts(*this);  // owned by the window
+    new Shortcuts(*this);          // owned by the window
+    new PictureDropTarget(*this);  // owned by the window
 }
 
 frmMain::~frmMain() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "app/history.h"
 #include "app/modmain.h"
@@ -84,6 +85,11 @@ public:
     const History& history() const { return history_; }
     void undoMemory();
     void redoMemory();
+
+    // Pictures dropped onto the window, stored from the selector's frame on (one history step);
+    // `dither` when Shift was held. Warns about pictures left out or a file it cannot read.
+    static constexpr const char* kDropTitle = "Form_DragDrop";
+    void dropPictures(const std::vector<std::string>& paths, bool dither);
 
     // Controls, named and indexed as designed.
     QGroupBox *fraPattern, *fraDrawTool, *fraScroll, *fraFrame, *fraLayer, *fraFile;

@@ -1,4 +1,4 @@
-#include "tool/imageimport.h"
+#include "pictures/imageimport.h"
 
 #include <QImageReader>
 #include <QPainter>
@@ -6,9 +6,8 @@
 #include <cmath>
 
 #include "core/dotgrid.h"
-#include "tool/args.h"
 
-namespace dotreel::tool {
+namespace dotreel::pictures {
 
 std::vector<QImage> readPictures(const std::string& path) {
     QImageReader reader(QString::fromStdString(path));
@@ -16,8 +15,8 @@ std::vector<QImage> readPictures(const std::string& path) {
     reader.setAutoTransform(true);
     std::vector<QImage> pictures;
     if (!reader.canRead())
-        throw ToolError("cannot read picture '" + path +
-                        "': " + reader.errorString().toStdString());
+        throw PictureError("cannot read picture '" + path +
+                           "': " + reader.errorString().toStdString());
     // An animation yields its frames one read() at a time; a still image yields one.
     for (;;) {
         QImage picture = reader.read();
@@ -26,8 +25,8 @@ std::vector<QImage> readPictures(const std::string& path) {
         if (!reader.supportsAnimation() || !reader.canRead()) break;
     }
     if (pictures.empty())
-        throw ToolError("cannot read picture '" + path +
-                        "': " + reader.errorString().toStdString());
+        throw PictureError("cannot read picture '" + path +
+                           "': " + reader.errorString().toStdString());
     return pictures;
 }
 
@@ -122,4 +121,4 @@ void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemor
     Bit_Data_Set(store, grid, frame);
 }
 
-}  // namespace dotreel::tool
+}  // namespace dotreel::pictures

@@ -1,16 +1,24 @@
 // Pictures turned into frames: every picture (every frame of an animated GIF) read through Qt's
 // image readers, fitted into 122 x 32 dots keeping its aspect, then made two-level by a
-// threshold or by error diffusion. A dark pixel is a lit dot, as on the LCD.
+// threshold or by error diffusion. A dark pixel is a lit dot, as on the LCD. Shared by the
+// editor (pictures dropped onto the window) and dotreel-tool's import.
 #pragma once
 
 #include <QImage>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "core/frame.h"
 
-namespace dotreel::tool {
+namespace dotreel::pictures {
+
+// A picture file that cannot be read; the text names the file and says why.
+class PictureError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 struct ImportOptions {
     int threshold = 128;  // a pixel darker than this (grey 0..255) lights its dot
@@ -19,7 +27,7 @@ struct ImportOptions {
 };
 
 // Every picture in the file, in order: one for a still image, all of them for an animation.
-// Throws ToolError when the file cannot be read or holds no picture.
+// Throws PictureError when the file cannot be read or holds no picture.
 std::vector<QImage> readPictures(const std::string& path);
 
 // The dot pitch of a picture that has the size of an LCD rendering with panel between the dots:
@@ -39,4 +47,4 @@ QImage fitToLcd(const QImage& picture, bool invert);
 void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemory& store,
                   int frame);
 
-}  // namespace dotreel::tool
+}  // namespace dotreel::pictures
