@@ -1,6 +1,7 @@
 // The editor as a user meets it: started in a program folder of its own on a private X server,
 // driven only by real pointer and key input, and judged by what is on screen and what "保存"
 // leaves on disk.
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -325,6 +326,28 @@ private slots:
         SESSION_VERIFY(session, session.save(kSaveButton));
         SAVED_AS(session.dataFile(u("FirstData.txt")), filledStore(0));
         QCOMPARE(EditorSession::readFile(session.settingsFile()), QByteArray("3\r\n5\r\n40\r\n"));
+        SESSION_VERIFY(session, session.editorHealthy());
+    }
+
+    void eraseAllThenCtrlZSavesTheFileAsItWas() {
+        EditorSession session;
+        SESSION_VERIFY(session, session.startDisplay());
+        const Store store = randomStore(9);
+        const QByteArray before = frameFileText(store);
+        SESSION_VERIFY(session, session.writeFile(session.dataFile(u("FirstData.txt")), before));
+        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "0\r\n267\r\n40\r\n"));
+        SESSION_VERIFY(session, session.launch());
+        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
+
+        SESSION_VERIFY(session, session.click(kLayerClearAllButton));
+        SESSION_VERIFY(session, session.waitForGrid(Picture::filled(false), "an erased frame 0"));
+        const auto window = session.waitForWindow(QRegularExpression::escape(mainWindowTitle()));
+        SESSION_VERIFY(session, window.has_value());
+        SESSION_VERIFY(session, session.pressKey(*window, QStringLiteral("ctrl+z")));
+        SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0 again"));
+        SESSION_VERIFY(session, session.save(kSaveButton));
+        QCOMPARE(EditorSession::readFile(session.dataFile(u("FirstData.txt"))), before);
         SESSION_VERIFY(session, session.editorHealthy());
     }
 
