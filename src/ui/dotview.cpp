@@ -153,13 +153,13 @@ bool DotView::onGreyBlock(int index) {
 }
 
 void DotView::dotChanged(int index) {
+    // Only the dot is recorded here, at a few instructions per dot: a whole frame changes
+    // thousands of them in one handler.
     if (!isStale_[static_cast<size_t>(index)]) {
         isStale_[static_cast<size_t>(index)] = true;
         stale_.push_back(index);
     }
-    const QRect rect = dotRect(index);
-    changedBounds_ |= rect;
-    if (changedRects_.size() <= kMaxSeparateRects) changedRects_.push_back(rect);
+    if (unflushed_.size() <= kMaxSeparateDots) unflushed_.push_back(index);
     if (!flushQueued_) {
         flushQueued_ = true;
         // One repaint request for everything the running handler changes.
@@ -171,18 +171,22 @@ void DotView::dotChanged(int index) {
 
 void DotView::flushChanges() {
     flushQueued_ = false;
-    if (changedBounds_.isEmpty()) return;
+    if (unflushed_.empty()) return;
     ++repaintRequests_;
-    if (changedRects_.size() <= kMaxSeparateRects) {
+    if (unflushed_.size() <= kMaxSeparateRects) {
         // Few rectangles: uniting them is cheap (setRects would need them banded and sorted).
         QRegion region;
-        for (const QRect& rect : changedRects_) region += rect;
+        for (const int index : unflushed_) region += dotRect(index);
         requestRepaint(region);
+    } else if (unflushed_.size() <= kMaxSeparateDots) {
+        QRect bounds;
+        for (const int index : unflushed_) bounds |= dotRect(index);
+        requestRepaint(bounds);
     } else {
-        requestRepaint(changedBounds_);
+        requestRepaint(QRect(dotRect(0).topLeft(),
+                             dotRect(dotIndexAt(kRows - 1, kColumns - 1)).bottomRight()));
     }
-    changedRects_.clear();
-    changedBounds_ = QRect();
+    unflushed_.clear();
 }
 
 void DotView::requestRepaint(const QRegion& area) {

@@ -65,9 +65,9 @@ private:
     // Dots whose fill changed since the picture was last brought up to date, each once.
     std::vector<int> stale_;
     std::vector<bool> isStale_;
-    // The changed dots' rectangles while there are few of them, and always their union.
-    std::vector<QRect> changedRects_;
-    QRect changedBounds_;
+    // Dots changed since the last repaint request, up to the number beyond which the request
+    // covers the whole grid.
+    std::vector<int> unflushed_;
     bool flushQueued_ = false;
     int repaintRequests_ = 0;
     class PacedUpdates* pacer_ = nullptr;
