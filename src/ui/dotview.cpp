@@ -189,6 +189,15 @@ void DotView::flushChanges() {
     unflushed_.clear();
 }
 
+void DotView::setPacer(PacedUpdates* pacer) {
+    pacer_ = pacer;
+    // The changed dots join the pacer's pass even when it comes before this view's own flush,
+    // so the grid and the controls written by the same handler appear together.
+    connect(pacer, &PacedUpdates::aboutToPass, this, [this] {
+        if (flushQueued_) flushChanges();
+    });
+}
+
 void DotView::requestRepaint(const QRegion& area) {
     if (pacer_ != nullptr)
         pacer_->update(this, area);

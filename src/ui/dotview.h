@@ -40,7 +40,7 @@ public:
     // How many repaint requests the view has made for changed dots (one per handler run).
     int repaintRequests() const { return repaintRequests_; }
     // Passes the repaint requests through `pacer` (not owned; null: straight to the widget).
-    void setPacer(class PacedUpdates* pacer) { pacer_ = pacer; }
+    void setPacer(class PacedUpdates* pacer);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

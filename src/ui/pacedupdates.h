@@ -1,6 +1,8 @@
 // Repaint requests paced to the screen's refresh. The first request after a quiet spell is passed
-// on at once; those that follow within one refresh wait for the next one and go together, so a
-// control written a thousand times a second is painted no more often than the screen can show.
+// on as soon as the running handler returns; those that follow within one refresh wait for the
+// next one. Everything a handler asks for goes in one pass, so the controls it writes appear
+// together, and a control written a thousand times a second is painted no more often than the
+// screen can show.
 #pragma once
 
 #include <QElapsedTimer>
@@ -25,8 +27,12 @@ public:
     // How many times the waiting requests have been passed on to the widgets.
     int passes() const { return passes_; }
 
+signals:
+    // Just before a pass: the moment to add requests that are still being gathered.
+    void aboutToPass();
+
 private:
-    void pass();
+    Q_INVOKABLE void pass();
 
     struct Request {
         QPointer<QWidget> widget;
@@ -35,6 +41,8 @@ private:
     std::vector<Request> waiting_;
     QTimer timer_;
     QElapsedTimer sinceLastPass_;
+    bool passQueued_ = false;
+    bool passing_ = false;
     int passes_ = 0;
 };
 

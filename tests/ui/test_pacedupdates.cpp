@@ -1,9 +1,11 @@
-// Paced repaints: a lone request is painted at once, a stream of them at the screen's pace, and
-// the last request of a stream is never lost.
+// Paced repaints: a lone request is painted right after the handler that asks, a stream of them at
+// the screen's pace, and the last request of a stream is never lost.
 #include <QElapsedTimer>
 #include <QtTest>
 #include <memory>
 
+#include "core/frame.h"
+#include "ui/dotview.h"
 #include "ui/pacedupdates.h"
 
 using namespace dotreel;
@@ -26,6 +28,7 @@ private slots:
     void loneRequestIsPaintedAtOnce();
     void streamIsPaintedAtTheScreensPaceAndEndsPainted();
     void widgetGoneWhileWaitingIsSkipped();
+    void oneHandlersRequestsAndChangedDotsGoInOnePass();
 };
 
 void PacedUpdatesTest::loneRequestIsPaintedAtOnce() {
@@ -37,8 +40,10 @@ void PacedUpdatesTest::loneRequestIsPaintedAtOnce() {
     const int before = widget.paints;
     PacedUpdates pacer;
     pacer.update(&widget);
+    QCOMPARE(pacer.passes(), 0);  // not while the handler that asks runs
     QCoreApplication::processEvents();
-    QCOMPARE(widget.paints, before + 1);
+    QCOMPARE(pacer.passes(), 1);  // but right after it, without waiting for a refresh
+    QTRY_COMPARE(widget.paints, before + 1);
 }
 
 void PacedUpdatesTest::streamIsPaintedAtTheScreensPaceAndEndsPainted() {
@@ -69,11 +74,36 @@ void PacedUpdatesTest::streamIsPaintedAtTheScreensPaceAndEndsPainted() {
 void PacedUpdatesTest::widgetGoneWhileWaitingIsSkipped() {
     PacedUpdates pacer;
     auto first = std::make_unique<CountingWidget>();
-    pacer.update(first.get());  // passed at once
+    pacer.update(first.get());
+    QCoreApplication::processEvents();
     auto gone = std::make_unique<CountingWidget>();
     pacer.update(gone.get());  // waits for the next refresh
     gone.reset();
     QTRY_COMPARE(pacer.passes(), 2);
+}
+
+// A caption written before the frame's dots changed must not appear a refresh ahead of them.
+void PacedUpdatesTest::oneHandlersRequestsAndChangedDotsGoInOnePass() {
+    QWidget window;
+    window.resize(DotView::kViewWidth, DotView::kViewHeight + 30);
+    auto* caption = new CountingWidget;
+    caption->setParent(&window);
+    caption->setGeometry(0, DotView::kViewHeight, 100, 30);
+    DotGrid grid;
+    auto* view = new DotView(grid, &window);
+    PacedUpdates pacer;
+    view->setPacer(&pacer);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(2 * PacedUpdates::kRefreshMs);
+    const int before = pacer.passes();
+    pacer.update(caption);
+    grid.put(dotIndexAt(3, 4), true);
+    QCoreApplication::processEvents();
+    QCOMPARE(pacer.passes(), before + 1);
+    QTest::qWait(3 * PacedUpdates::kRefreshMs);
+    QCOMPARE(pacer.passes(), before + 1);  // nothing was left for a later pass
+    QCOMPARE(view->repaintRequests(), 1);
 }
 
 QTEST_MAIN(PacedUpdatesTest)
