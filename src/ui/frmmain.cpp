@@ -20,7 +20,9 @@
 #include "platform/number.h"
 #include "ui/dotview.h"
 #include "ui/failuredialog.h"
+#include "ui/fonts.h"
 #include "ui/icon.h"
+#include "ui/pacedupdates.h"
 
 namespace dotreel {
 
@@ -58,17 +60,7 @@ int shiftCode(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-QFont frmMain::designFont(double points) {
-    QFont font;
-    font.setFamilies(
-        {text("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")});
-    font.setPointSizeF(points);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    font.setUnderline(false);
-    font.setStrikeOut(false);
-    return font;
-}
+QFont frmMain::designFont(double points) { return dotreel::designFont(points); }
 
 frmMain::frmMain(std::string appFolder, FailurePrompt prompt, QWidget* parent)
     : QWidget(parent), prompt_(std::move(prompt)), appFolder_(std::move(appFolder)) {
@@ -99,7 +91,9 @@ frmMain::~frmMain() {
 ModMain& frmMain::state() { return state_; }
 
 void frmMain::createControls() {
+    pacedUpdates = new PacedUpdates(this);
     dotView = new DotView(state_.dots, this);
+    dotView->setPacer(pacedUpdates);
     dotView->setGeometry(0, 0, DotView::kViewWidth, DotView::kViewHeight);
 
     auto makeBox = [this](const char* caption, QRect place) {
@@ -365,10 +359,9 @@ void frmMain::hscFrame_Change(int16_t Index) {
         const int v = hscFrame[0]->value();
         // QGroupBox::setTitle repaints the whole box and every control in it, which at playback
         // speed costs more than the frame itself; only the caption strip changes.
-        fraFrame->setAttribute(Qt::WA_UpdatesDisabled, true);
-        fraFrame->setTitle(text("フレーム：") + decimal(v));
-        fraFrame->setAttribute(Qt::WA_UpdatesDisabled, false);
-        fraFrame->update(0, 0, fraFrame->width(), fraFrame->fontMetrics().height() + 2);
+        writeWithoutRepaint(fraFrame, [&] { fraFrame->setTitle(text("フレーム：") + decimal(v)); });
+        pacedUpdates->update(fraFrame,
+                             QRect(0, 0, fraFrame->width(), fraFrame->fontMetrics().height() + 2));
         try {
             Bit_Convert(state_.bytFrameData(), state_.dots, v);
         } catch (const PlatformError&) {
@@ -377,7 +370,8 @@ void frmMain::hscFrame_Change(int16_t Index) {
             return;
         }
         state_.intFrameNo = static_cast<int16_t>(v);
-        txtScroll->setText(decimal(state_.intFrameNo));
+        writeWithoutRepaint(txtScroll, [&] { txtScroll->setText(decimal(state_.intFrameNo)); });
+        pacedUpdates->update(txtScroll);
     } else if (Index == 1) {
         const int w = hscFrame[1]->value();
         txtFrame[2]->setText(decimal(w));

@@ -25,7 +25,8 @@ class QTimer;
 
 namespace dotreel {
 
-class DotView;  // src/ui/dotview.h
+class DotView;       // src/ui/dotview.h
+class PacedUpdates;  // src/ui/pacedupdates.h
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -91,6 +92,8 @@ public:
     std::array<QLabel*, 4> lblFrame, lblComment;
     QTimer* tmrFrame;
     DotView* dotView;  // draws shpDot(0..3903) and shpPoint(0..7)
+    // Paces the repaints of the grid and of the controls that playback writes on every tick.
+    PacedUpdates* pacedUpdates;
 
 protected:
     void mousePressEvent(QMouseEvent*) override;  // -> Form_MouseDown with position x 15
