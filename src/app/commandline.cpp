@@ -30,8 +30,10 @@ EditorCommand parseEditorCommandLine(const std::vector<std::string>& arguments) 
         } else if (argument.empty()) {
             if (problem.empty()) problem = "an empty folder name";
         } else if (!folder.empty()) {
-            if (problem.empty())
-                problem = "one working folder at most, not '" + folder + "' and '" + argument + "'";
+            if (problem.empty()) {
+                problem = "one working folder at most, not '";
+                problem.append(folder).append("' and '").append(argument).append("'");
+            }
         } else {
             folder = argument;
         }
