@@ -21,6 +21,7 @@
 #include <string>
 
 #include "files/hexcodec.h"
+#include "files/settingsfile.h"
 #include "platform/textfile.h"
 #include "ui/dotview.h"
 #include "ui/frmmain.h"
