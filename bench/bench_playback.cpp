@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "files/hexcodec.h"
+#include "files/settingsfile.h"
 #include "platform/textfile.h"
 #include "ui/dotview.h"
 #include "ui/frmmain.h"

@@ -100,10 +100,9 @@ protected:
     void mouseMoveEvent(QMouseEvent*) override;   // -> Form_MouseMove with position x 15
 
 private:
+    class SettingsControls;
     void createControls();
     void connectControls();
-    // Reads "animation.txt" and applies its three lines; false when the user gave it up.
-    bool readSettings(StepRunner& step);
 
     ModMain state_;
     FailurePrompt prompt_;

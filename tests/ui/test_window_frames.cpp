@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "files/hexcodec.h"
+#include "files/settingsfile.h"
 #include "platform/textfile.h"
 #include "ui/dotview.h"
 #include "ui/frmmain.h"
