@@ -12,6 +12,7 @@
 
 #include "core/frame.h"
 #include "files/hexcodec.h"
+#include "files/settingsfile.h"
 #include "platform/errors.h"
 #include "platform/textfile.h"
 

@@ -1,5 +1,6 @@
-// How long the frame files take: reading and decoding a whole file as a load does, formatting
-// a save, and writing it with and without flushing to disk. Prints medians; asserts nothing.
+// How long the frame files take: reading and decoding a whole file as a load does (beside the
+// floor of a plain decode), checking it, formatting a save, and writing it with and without
+// flushing to disk. Prints medians; asserts nothing.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "core/frame.h"
+#include "files/framefile.h"
 #include "files/hexcodec.h"
 #include "platform/textfile.h"
 
@@ -54,46 +56,43 @@ int main(int argc, char** argv) {
     const std::string content = dotreel::formatFrameFile(*memory);
     dotreel::writeFileAtomically(path, content, false);
 
-    // Kept across runs, as a handler keeps its buffer for the whole read.
-    std::vector<std::string> lines(dotreel::kStoreBytes);
+    auto bytes = std::make_unique<dotreel::FrameBytes>();
     auto target = std::make_unique<dotreel::FrameMemory>();
     unsigned checksum = 0;
 
-    const double whole = medianMs(runs, [&] {
-        dotreel::FileTable files;
-        const int16_t no = files.freeFile();
-        files.openForInput(no, path);
-        for (auto& line : lines) files.lineInput(no, line);
-        files.close(no);
-        dotreel::decodeFrameLines(lines, *target);
-        checksum += (*target)[12345];
+    // The floor: decoding 131072 lines that are known to be "HH\r\n", with no line rule at all.
+    const double floor = medianMs(runs, [&] {
+        const char* c = content.data();
+        for (size_t k = 0; k < bytes->size(); ++k)
+            (*bytes)[k] = static_cast<uint8_t>(dotreel::hexDigitValue(c[4 * k]) * 16 +
+                                               dotreel::hexDigitValue(c[4 * k + 1]));
+        checksum += (*bytes)[4321];
+    });
+    // The reader on the same buffer: every line end, odd lines and the short-file check.
+    const double readDecode = medianMs(runs, [&] {
+        dotreel::FrameFileReader reader(content, path, *bytes);
+        reader.readLines();
+        checksum += (*bytes)[12345];
     });
     const double openOnly = medianMs(runs, [&] {
         dotreel::FileTable files;
         files.openForInput(1, path);
         files.close(1);
     });
-    const double linesOnly = medianMs(runs,
-                                      [&] {
-                                          dotreel::FileTable files;
-                                          files.openForInput(1, path);
-                                          for (auto& line : lines) files.lineInput(1, line);
-                                          files.close(1);
-                                      }) -
-                             openOnly;
-    const double decodeOnly = medianMs(runs, [&] {
-        dotreel::decodeFrameLines(lines, *target);
-        checksum += (*target)[777];
-    });
-    // A fresh buffer each time, as a load into a new vector would allocate one.
-    const double freshBuffer = medianMs(runs, [&] {
-        std::vector<std::string> fresh(dotreel::kStoreBytes);
+    // What a load does: the file into memory, read and decoded, stored in the frame memory.
+    const double whole = medianMs(runs, [&] {
         dotreel::FileTable files;
         files.openForInput(1, path);
-        for (auto& line : fresh) files.lineInput(1, line);
+        dotreel::FrameFileReader reader(files.contents(1), path, *bytes);
+        reader.readLines();
         files.close(1);
-        dotreel::decodeFrameLines(fresh, *target);
-        checksum += (*target)[99];
+        dotreel::storeFrameBytes(*bytes, *target);
+        checksum += (*target)[777];
+    });
+    // What `check` does: the same pass, counting line ends and listing odd lines.
+    const double inspect = medianMs(runs, [&] {
+        const dotreel::FrameFileFindings found = dotreel::inspectFrameFile(content, *bytes);
+        checksum += static_cast<unsigned>(found.lineCount);
     });
     const double format = medianMs(runs, [&] {
         const std::string text = dotreel::formatFrameFile(*memory);
@@ -105,12 +104,14 @@ int main(int argc, char** argv) {
     const double writeFlush =
         medianMs(flushRuns, [&] { dotreel::writeFileAtomically(path, content, true); });
 
-    std::printf("frame file: %zu lines, %zu bytes\n", lines.size(), content.size());
-    report("read + decode (open, 131072 lineInput, decodeFrameLines)", runs, whole);
-    report("  of which open (whole file into memory)", runs, openOnly);
-    report("  of which 131072 lineInput", runs, linesOnly);
-    report("  decodeFrameLines alone", runs, decodeOnly);
-    report("read + decode into a freshly allocated line buffer", runs, freshBuffer);
+    std::printf("frame file: %d lines, %zu bytes\n", dotreel::kStoreBytes, content.size());
+    std::printf("read+decode %.3f ms, floor %.3f ms, ratio %.2f\n", readDecode, floor,
+                readDecode / floor);
+    report("FrameFileReader on the file's buffer (read+decode)", runs, readDecode);
+    report("  floor: fixed 4-byte lines decoded, no line rule", runs, floor);
+    report("open (whole file into memory)", runs, openOnly);
+    report("load: open, read+decode, store into the frame memory", runs, whole);
+    report("inspectFrameFile (check's pass)", runs, inspect);
     report("formatFrameFile (save text)", runs, format);
     report("writeFileAtomically without flush", runs, writeNoFlush);
     report("writeFileAtomically with fsync", flushRuns, writeFlush);

@@ -1,9 +1,10 @@
-// Any bytes as a frame file: read line by line through the numbered input files, decoded by the
-// hex codec, and loaded as a layer. Nothing may crash, read or write out of bounds, leak a file,
-// or change the frame memory unless a whole file was read.
-// Built twice: as it stands the input is the file; with FUZZ_WHOLE_FILES the input is a piece
-// repeated up to a whole file's lines, so that complete files are decoded and loaded without
-// inputs of hundreds of kilobytes (a slower program, kept apart so the short files run fast).
+// Any bytes as a frame file: read line by line through the numbered input files, read and
+// inspected by the frame-file reader in memory, decoded by the hex codec, and loaded as a layer.
+// Nothing may crash, read or write out of bounds, leak a file, or change the frame memory unless a
+// whole file was read. Built twice: as it stands the input is the file; with FUZZ_WHOLE_FILES the
+// input is a piece repeated up to a whole file's lines, so that complete files are decoded and
+// loaded without inputs of hundreds of kilobytes (a slower program, kept apart so the short files
+// run fast).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "app/layerload.h"
 #include "app/modmain.h"
 #include "core/frame.h"
+#include "files/framefile.h"
 #include "files/hexcodec.h"
 #include "fuzzsupport.h"
 #include "platform/errors.h"
@@ -159,26 +161,41 @@ std::vector<std::string> readThroughFileTable(const std::string& path,
     return lines;
 }
 
-void checkDecodeFrameLines(const std::vector<std::string>& lines,
-                           const std::vector<uint8_t>& bytes) {
-    const auto before = patternMemory();
-    auto target = patternMemory();
-    bool refused = false;
-    try {
-        decodeFrameLines(lines, *target);
-    } catch (const PlatformError& e) {
-        check(e.kind() == ErrorKind::OutOfRange, "a short buffer refused with the wrong error");
-        refused = true;
+// The reader straight on the file's contents: the bytes of the lines the line rule gives, a
+// short file refused at its missing line on every call, and the checker's pass agreeing.
+void checkReader(std::string_view content, const std::vector<std::string>& expected,
+                 const std::vector<uint8_t>& bytes) {
+    auto decoded = std::make_unique<FrameBytes>();
+    decoded->fill(0xA5);
+    FrameFileReader reader(content, "input.txt", *decoded);
+    const bool isShort = expected.size() < static_cast<size_t>(kStoreBytes);
+    for (int call = 0; call < (isShort ? 2 : 1); ++call) {
+        bool refused = false;
+        try {
+            reader.readLines();
+        } catch (const PlatformError& e) {
+            check(e.kind() == ErrorKind::EndOfFile, "a short file refused with the wrong error");
+            refused = true;
+        }
+        check(refused == isShort, "a short file read whole, or a whole file refused");
     }
-    if (lines.size() < static_cast<size_t>(kStoreBytes)) {
-        check(refused, "a short line buffer was decoded");
-        check(*target == *before, "a refused decode changed the memory");
-        return;
-    }
-    check(!refused, "a whole line buffer was refused");
-    for (size_t k = 0; k < static_cast<size_t>(kStoreBytes); ++k)
-        check((*target)[k] == bytes[k], "decoded byte differs from its line");
-    check((*target)[kStoreBytes] == (*before)[kStoreBytes], "decoding wrote byte 131072");
+    const size_t read = std::min(expected.size(), static_cast<size_t>(kStoreBytes));
+    check(reader.linesRead() == read, "lines read differ from the line rule");
+    for (size_t k = 0; k < read; ++k) check((*decoded)[k] == bytes[k], "decoded byte differs");
+    for (size_t k = read; k < decoded->size(); ++k)
+        check((*decoded)[k] == 0xA5, "a byte after a short file's end was written");
+
+    auto inspected = std::make_unique<FrameBytes>();
+    const FrameFileFindings found = inspectFrameFile(content, *inspected);
+    check(found.lineCount == static_cast<long>(expected.size()), "inspection counts other lines");
+    const LineEndCounts& e = found.ends;
+    check(e.crlf + e.cr + e.lf + (e.lastOpen ? 1 : 0) == found.lineCount,
+          "line ends do not add up to the lines");
+    check(found.firstBadLines.size() <= kListedLines &&
+              found.badLineCount >= static_cast<long>(found.firstBadLines.size()),
+          "bad lines listed beyond their count or limit");
+    for (size_t k = 0; k < read; ++k)
+        check((*inspected)[k] == bytes[k], "inspection decodes differently from the reader");
 }
 
 void checkLoadLayer(int16_t index, const std::string& content, bool whole,
@@ -244,7 +261,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> lines = readThroughFileTable(path, expected);
 
     const std::vector<uint8_t> bytes = lineBytes(lines);
-    checkDecodeFrameLines(lines, bytes);
+    checkReader(content, expected, bytes);
     if ((mode & kLoadLayer) != 0)
         checkLoadLayer(static_cast<int16_t>(mode & kLayerMask), content,
                        expected.size() >= static_cast<size_t>(kStoreBytes), bytes);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "files/hexcodec.h"
+#include "files/settingsfile.h"
 #include "fuzzsupport.h"
 #include "platform/errors.h"
 #include "platform/number.h"

@@ -1,24 +1,21 @@
-// Reading a frame file from the data folder, statement by statement, so that each read can be
-// retried on its own: the steps that start-up and layer selection share.
+// Reading a frame file from the data folder as a handler's steps, so that each can be retried on
+// its own: the steps that start-up and layer selection share.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "app/modmain.h"
 #include "app/steprunner.h"
-#include "files/hexcodec.h"
+#include "files/framefile.h"
 
 namespace dotreel {
 
 // Sets strProcName to `stepName`, takes a file number, opens `fileName` in the data folder (its
-// letter case ignored) and reads lines 0..131071 into `lines`, then closes the file. Returns false
-// when the user gave up a failed step; the file is closed then too. Nothing is decoded here, so
-// a short or missing file changes no byte of any store.
-bool readFrameFileLines(ModMain& state, StepRunner& step, const std::string& fileName,
-                        const std::string& stepName, std::vector<std::string>& lines);
-// The same steps, keeping of each line only what decoding reads (start-up and layer loading).
-bool readFrameFileLines(ModMain& state, StepRunner& step, const std::string& fileName,
-                        const std::string& stepName, FrameLines& lines);
+// letter case ignored), reads lines 0..131071 into `bytes` and closes the file. A failed open or
+// read asks Retry or Cancel; a Retry of a read tries the missing line again. Returns false when
+// the user gave up (the file is closed then too). Only `bytes` is written, so a short or
+// missing file changes no byte of any store.
+bool readFrameFile(ModMain& state, StepRunner& step, const std::string& fileName,
+                   const std::string& stepName, FrameBytes& bytes);
 
 }  // namespace dotreel

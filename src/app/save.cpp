@@ -1,6 +1,7 @@
 #include "app/save.h"
 
 #include "files/hexcodec.h"
+#include "files/settingsfile.h"
 #include "platform/textfile.h"
 
 namespace dotreel {

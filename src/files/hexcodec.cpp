@@ -1,24 +1,7 @@
 #include "files/hexcodec.h"
 
-#include <array>
-
-#include "platform/errors.h"
-
 namespace dotreel {
 namespace {
-
-// The digit value of each ASCII character, -1 for none; no byte from 0x80 on is a digit.
-constexpr std::array<int8_t, 128> kDigitValues = [] {
-    std::array<int8_t, 128> values{};
-    for (int c = 0; c < 128; ++c) {
-        int v = -1;
-        if (c >= '0' && c <= '9') v = c - '0';
-        if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        values[static_cast<size_t>(c)] = static_cast<int8_t>(v);
-    }
-    return values;
-}();
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 
@@ -46,7 +29,7 @@ size_t characterLength(std::string_view text, size_t pos) {
 int digitAt(std::string_view text, size_t pos, size_t& next) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     next = pos + characterLength(text, pos);
-    return lead < 0x80 ? kDigitValues[lead] : -1;
+    return kHexDigitValues[lead];
 }
 
 }  // namespace
@@ -71,23 +54,6 @@ uint8_t hexLineToByte(std::string_view text) {
     return static_cast<uint8_t>(funHexDecChange(text).value_or(0));
 }
 
-std::string_view hexLineHead(std::string_view text) {
-    size_t end = 0;
-    for (int character = 0; character < 2 && end < text.size(); ++character)
-        end += characterLength(text, end);
-    return text.substr(0, end);
-}
-
-void FrameLines::reserve(size_t count) {
-    ends_.reserve(count);
-    heads_.reserve(count * 2);  // the usual line is two hexadecimal digits
-}
-
-void FrameLines::clear() {
-    std::string().swap(heads_);
-    std::vector<uint32_t>().swap(ends_);
-}
-
 std::string funDHChange(uint8_t value) {
     return std::string{kDigits[value / 16], kDigits[value % 16]};
 }
@@ -104,24 +70,6 @@ std::string formatFrameFile(const FrameMemory& bytFrameData) {
         p += 4;
     }
     return out;
-}
-
-void decodeFrameLines(const std::vector<std::string>& lines, FrameMemory& target) {
-    // A short buffer would be read past its end; refuse it before any byte changes.
-    if (lines.size() < static_cast<size_t>(kStoreBytes)) throw outOfRangeError();
-    for (int k = 0; k < kStoreBytes; ++k)
-        target[static_cast<size_t>(k)] = hexLineToByte(lines[static_cast<size_t>(k)]);
-}
-
-void decodeFrameLines(const FrameLines& lines, FrameMemory& target) {
-    if (lines.size() < static_cast<size_t>(kStoreBytes)) throw outOfRangeError();
-    for (int k = 0; k < kStoreBytes; ++k)
-        target[static_cast<size_t>(k)] = hexLineToByte(lines[static_cast<size_t>(k)]);
-}
-
-std::string formatSettingsFile(const std::string& start, const std::string& end,
-                               const std::string& interval) {
-    return start + "\r\n" + end + "\r\n" + interval + "\r\n";
 }
 
 }  // namespace dotreel

@@ -77,20 +77,13 @@ FileTable::InputFile& FileTable::file(int16_t fileNo) {
 
 void FileTable::lineInput(int16_t fileNo, std::string_view& line) {
     InputFile& f = file(fileNo);
-    const std::string_view c = f.content;
-    size_t pos = f.position;
-    if (pos >= c.size()) throw endOfFileError(f.path);
-    size_t end = pos;
-    while (end < c.size() && c[end] != '\r' && c[end] != '\n') ++end;
-    line = c.substr(pos, end - pos);
-    if (end < c.size()) {
-        if (c[end] == '\r' && end + 1 < c.size() && c[end + 1] == '\n')
-            end += 2;
-        else
-            end += 1;
-    }
-    f.position = end;
+    if (f.position >= f.content.size()) throw endOfFileError(f.path);
+    const SplitLine split = splitLine(f.content, f.position);
+    line = split.text;
+    f.position = split.next;
 }
+
+std::string_view FileTable::contents(int16_t fileNo) { return file(fileNo).content; }
 
 void FileTable::lineInput(int16_t fileNo, std::string& line) {
     std::string_view view;

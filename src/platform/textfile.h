@@ -9,6 +9,28 @@
 
 namespace dotreel {
 
+// How a line of a text file ended.
+enum class LineEnd : uint8_t { CrLf, Cr, Lf, None };
+
+struct SplitLine {
+    std::string_view text;  // without its end
+    LineEnd end;
+    size_t next;  // where the next line starts
+};
+
+// The line that starts at `pos` (below content.size()): it ends at CR LF, at a lone CR or at a
+// lone LF; the last line needs no end. The one line rule of every reader of the program's files.
+inline SplitLine splitLine(std::string_view content, size_t pos) {
+    const size_t size = content.size();
+    size_t end = pos;
+    while (end < size && content[end] != '\r' && content[end] != '\n') ++end;
+    const std::string_view text = content.substr(pos, end - pos);
+    if (end == size) return {text, LineEnd::None, size};
+    if (content[end] == '\n') return {text, LineEnd::Lf, end + 1};
+    if (end + 1 < size && content[end + 1] == '\n') return {text, LineEnd::CrLf, end + 2};
+    return {text, LineEnd::Cr, end + 1};
+}
+
 // Open input files by number, as the handlers keep them in intFileNo.
 class FileTable {
 public:
@@ -27,6 +49,10 @@ public:
     // The same read without a copy: `line` views the file's contents and stays valid until the
     // file is closed.
     void lineInput(int16_t fileNo, std::string_view& line);
+
+    // The whole contents of an open file, as read when it was opened; valid until it is closed.
+    // Throws PlatformError when the number is not open.
+    std::string_view contents(int16_t fileNo);
 
     void close(int16_t fileNo);
     bool isOpen(int16_t fileNo) const { return files_.count(fileNo) != 0; }

@@ -11,6 +11,7 @@
 
 #include "core/frame.h"
 #include "files/hexcodec.h"
+#include "files/settingsfile.h"
 #include "pictures/imageimport.h"
 #include "platform/errors.h"
 #include "platform/textfile.h"
@@ -33,7 +34,7 @@ const char kMainHelp[] =
     "488 bytes) and on \"animation.txt\", the playback settings beside them.\n"
     "\n"
     "Commands:\n"
-    "  check FILE...            check frame files and animation.txt; exit 0 only when clean\n"
+    "  check FILE...            check frame files and animation.txt; exit 0 when no errors\n"
     "  info FILE                used frames and where they go on the EEPROMs\n"
     "  export FILE --format F   write bin, ihex, c, png or gif\n"
     "  import IMAGE... --into FILE --at FRAME\n"
@@ -42,19 +43,36 @@ const char kMainHelp[] =
     "Run 'dotreel-tool COMMAND --help' for the options of a command.\n"
     "Exit status: 0 success, 1 problems found or the work failed, 2 wrong arguments.\n";
 
-const char kCheckHelp[] =
-    "Usage: dotreel-tool check FILE...\n"
-    "\n"
-    "Reads each file the way the editor reads it and lists what differs from the way the\n"
-    "editor writes it. Files named animation.txt are checked as playback settings, all others\n"
-    "as frame files:\n"
-    "  - a frame file has exactly 131072 lines, each two hexadecimal digits;\n"
-    "  - animation.txt has 3 lines: start frame and end frame (0..267), interval (1..1000 ms);\n"
-    "  - every line ends with CR LF.\n"
-    "Lines that are not two hexadecimal digits are counted, and the first 10 are listed with\n"
-    "their line numbers and the byte the editor reads from them. Nothing is changed.\n"
-    "\n"
-    "Exit status: 0 when every file is clean, 1 when a problem was found, 2 wrong arguments.\n";
+// Built from the declared ranges, so that the help states what `check` applies.
+const char* checkHelp() {
+    static const std::string text = [] {
+        auto range = [](SettingsRange r) {
+            return std::to_string(r.low) + ".." + std::to_string(r.high);
+        };
+        return "Usage: dotreel-tool check FILE...\n"
+               "\n"
+               "Reads each file once, the way the editor reads it, and lists what differs from\n"
+               "the way the editor writes it. Files named animation.txt are checked as playback\n"
+               "settings, all others as frame files. Nothing is changed.\n"
+               "\n"
+               "Errors (the editor cannot load the file, or reads it differently from what it\n"
+               "says):\n"
+               "  - a frame file without exactly 131072 lines, or a line that is not two\n"
+               "    hexadecimal digits: they are counted, and the first 10 are listed with their\n"
+               "    line numbers and the byte the editor reads (long lines cut at 40 bytes);\n"
+               "  - animation.txt without exactly 3 lines, or a line that is no whole number in\n"
+               "    its range: start frame and end frame " +
+               range(kFrameNumbers) + ", interval " + range(kIntervals) +
+               " ms.\n"
+               "Warnings (the editor reads the file all the same):\n"
+               "  - line ends other than CR LF: a lone LF, a lone CR, none after the last line;\n"
+               "  - lower-case hexadecimal digits.\n"
+               "\n"
+               "Exit status: 0 when no file has an error (warnings do not count), 1 when one\n"
+               "has, 2 wrong arguments.\n";
+    }();
+    return text.c_str();
+}
 
 const char kInfoHelp[] =
     "Usage: dotreel-tool info FILE\n"
@@ -148,7 +166,7 @@ int runCheck(const ParsedArgs& args, std::ostream& out, std::ostream&) {
     for (const auto& path : args.positionals) {
         const CheckReport report = checkFile(path);
         out << formatReport(report);
-        clean = clean && report.problems.empty();
+        clean = clean && report.errors.empty();
     }
     return clean ? kExitOk : kExitFailed;
 }
@@ -319,10 +337,11 @@ std::vector<OutputFile> exportGif(const ExportContext& c, std::ostream& err) {
         interval = parseInteger(*v, 1, 65535, "--interval");
     } else if (!settings) {
         throw ToolError(settingsFailure + "; give --interval MS or --settings PATH");
-    } else if (settings->intervalMs < 1 || settings->intervalMs > 1000) {
+    } else if (!kIntervals.contains(settings->intervalMs)) {
         throw ToolError("settings '" + settingsPath + "': interval " +
-                        std::to_string(settings->intervalMs) +
-                        " is outside 1..1000; give --interval MS");
+                        std::to_string(settings->intervalMs) + " is outside " +
+                        std::to_string(kIntervals.low) + ".." + std::to_string(kIntervals.high) +
+                        "; give --interval MS");
     } else {
         interval = settings->intervalMs;
     }
@@ -330,8 +349,8 @@ std::vector<OutputFile> exportGif(const ExportContext& c, std::ostream& err) {
     FrameRange range;
     if (auto r = framesOption(c.args)) {
         range = *r;
-    } else if (settings && settings->start >= 0 && settings->start <= kLastFrame &&
-               settings->end >= 0 && settings->end <= kLastFrame) {
+    } else if (settings && kFrameNumbers.contains(settings->start) &&
+               kFrameNumbers.contains(settings->end)) {
         range = {settings->start, settings->end};
     } else {
         range = usedRange(c.store);
@@ -444,7 +463,7 @@ int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
 
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
-        {"check", {kCheckHelp, {{"help", false, 'h'}}, runCheck}},
+        {"check", {checkHelp(), {{"help", false, 'h'}}, runCheck}},
         {"info", {kInfoHelp, {{"help", false, 'h'}}, runInfo}},
         {"export",
          {kExportHelp,

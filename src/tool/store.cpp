@@ -2,10 +2,11 @@
 
 #include <filesystem>
 
-#include "files/hexcodec.h"
-#include "platform/number.h"
+#include "files/framefile.h"
+#include "files/settingsfile.h"
 #include "platform/textfile.h"
 #include "tool/args.h"
+#include "tool/checkfile.h"
 
 namespace dotreel::tool {
 
@@ -62,20 +63,19 @@ std::unique_ptr<FrameMemory> loadStore(const std::string& path) {
     } catch (const PlatformError& e) {
         throw ToolError("cannot read " + describeFailure(e, path));
     }
-    std::vector<std::string> lines(static_cast<size_t>(kStoreBytes));
-    for (size_t k = 0; k < lines.size(); ++k) {
-        try {
-            files.lineInput(fileNo, lines[k]);
-        } catch (const PlatformError&) {
-            throw ToolError("'" + path + "' has only " + std::to_string(k) +
-                            " lines; a frame file needs " + std::to_string(kStoreBytes) +
-                            " (see: dotreel-tool check)");
-        }
+    auto bytes = std::make_unique<FrameBytes>();
+    FrameFileReader reader(files.contents(fileNo), path, *bytes);
+    try {
+        reader.readLines();
+    } catch (const PlatformError&) {
+        throw ToolError("'" + path + "' has only " + std::to_string(reader.linesRead()) +
+                        " lines; a frame file needs " + std::to_string(kStoreBytes) +
+                        " (see: dotreel-tool check)");
     }
     files.close(fileNo);
     auto store = std::make_unique<FrameMemory>();
     store->fill(0);
-    decodeFrameLines(lines, *store);
+    storeFrameBytes(*bytes, *store);
     return store;
 }
 
@@ -111,28 +111,25 @@ std::string describeFrameList(const std::vector<int>& frames) {
 PlaybackSettings readSettings(const std::string& path) {
     FileTable files;
     const int16_t fileNo = files.freeFile();
-    std::string line[3];
     try {
         files.openForInput(fileNo, path);
     } catch (const PlatformError& e) {
         throw ToolError("cannot read settings " + describeFailure(e, path));
     }
-    int16_t value[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        try {
-            files.lineInput(fileNo, line[i]);
-        } catch (const PlatformError&) {
-            throw ToolError("settings '" + path + "' has only " + std::to_string(i) +
+    const SettingsFileLines file = readSettingsFile(files.contents(fileNo));
+    for (size_t i = 0; i < file.verdicts.size(); ++i) {
+        const SettingsVerdict& verdict = file.verdicts[i];
+        if (verdict.problem == SettingsProblem::Missing)
+            throw ToolError("settings '" + path + "' has only " + std::to_string(file.lineCount) +
                             " lines; it needs 3 (start frame, end frame, interval)");
-        }
-        try {
-            value[i] = toInteger16(line[i]);
-        } catch (const PlatformError&) {
-            throw ToolError("settings '" + path + "' line " + std::to_string(i + 1) + ": '" +
-                            line[i] + "' is not a number from -32768 to 32767");
-        }
+        // A number outside a field's range is the caller's to judge: it may not need the field.
+        if (verdict.problem == SettingsProblem::NotANumber ||
+            verdict.problem == SettingsProblem::Overflow)
+            throw ToolError("settings '" + path + "' line " + std::to_string(i + 1) + " (" +
+                            settingsField(verdict.field).name +
+                            "): " + describeSettingsProblem(verdict, file.texts[i]));
     }
-    return {value[0], value[1], value[2]};
+    return {file.verdicts[0].value, file.verdicts[1].value, file.verdicts[2].value};
 }
 
 std::string settingsPathFor(const std::string& frameFilePath) {

@@ -50,7 +50,7 @@ struct PlaybackSettings {
 };
 
 // Reads the first three lines of a settings file. Throws ToolError when it is missing, short, or
-// a line is no number the editor accepts.
+// a line is no 16-bit whole number; the ranges of the fields are the caller's to check.
 PlaybackSettings readSettings(const std::string& path);
 
 // Where the editor keeps the settings for a frame file: the data folder's sibling "設定" folder.

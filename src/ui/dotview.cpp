@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/frame.h"
+#include "ui/pacedupdates.h"
 
 namespace dotreel {
 
@@ -14,6 +15,8 @@ namespace {
 
 // Beyond this many changed dots one rectangle around them all is cheaper than a region.
 constexpr size_t kMaxSeparateRects = 32;
+// Beyond this many changed dots one pass over every dot's inside is cheaper than one by one.
+constexpr size_t kMaxSeparateDots = kDotCount / 8;
 
 // The lattice places of the markers: column and row, one place outside the grid.
 constexpr std::array<std::array<int, 2>, DotView::kMarkerCount> kMarkerPlaces{{
@@ -42,7 +45,8 @@ std::pair<int, int> latticeSpan(int from, int to, int count) {
 
 }  // namespace
 
-DotView::DotView(DotGrid& grid, QWidget* parent) : QWidget(parent), grid_(grid) {
+DotView::DotView(DotGrid& grid, QWidget* parent)
+    : QWidget(parent), grid_(grid), isStale_(kDotCount, false) {
     // The dots are no controls of their own: presses and moves over them belong to the window.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     grid_.setObserver(this);
@@ -52,6 +56,9 @@ DotView::DotView(DotGrid& grid, QWidget* parent) : QWidget(parent), grid_(grid) 
 void DotView::renderAll() {
     image_ = QImage(kViewWidth, kViewHeight, QImage::Format_ARGB32_Premultiplied);
     image_.fill(Qt::transparent);
+    // Drawn from the grid as it stands: no dot is left behind.
+    for (const int index : stale_) isStale_[static_cast<size_t>(index)] = false;
+    stale_.clear();
     white_ = palette().color(QPalette::Base).rgb();
     const QColor border = palette().color(QPalette::WindowText);
     const QColor white = palette().color(QPalette::Base);
@@ -62,18 +69,53 @@ void DotView::renderAll() {
         return;
     }
     // Opaque colours are written straight into the picture, as the painter would put them, at a
-    // fraction of the cost of 7808 painter fills. Squares overlap only on their borders, which
-    // all have one colour, so the order of writing does not matter.
+    // fraction of the cost of 7808 painter fills. Neighbouring squares share their borders, so
+    // the borders together cover one rectangle; the insides go over it.
     const QRgb borderRgb = border.rgb();
-    for (int index = 0; index < kDotCount; ++index) {
-        writeRect(dotRect(index), borderRgb);
-        renderDot(index);
-    }
+    const QRect last = dotRect(dotIndexAt(kRows - 1, kColumns - 1));
+    writeRect(QRect(dotRect(0).topLeft(), last.bottomRight()), borderRgb);
+    renderAllInsides();
     for (int marker = 0; marker < kMarkerCount; ++marker) {
         const QRect square = markerRect(marker);
         writeRect(square, borderRgb);
         writeRect(square.adjusted(1, 1, -1, -1), kMarkerRed.rgb());
     }
+}
+
+void DotView::renderAllInsides() {
+    uchar* const bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
+    std::array<QRgb, kColumns> fills{};
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) {
+            const int index = dotIndexAt(row, column);
+            fills[static_cast<size_t>(column)] = grid_.fillStyle(index) == kFillSolid
+                                                     ? qRgb(0, 0, 0)
+                                                 : onGreyBlock(index) ? kGreyBlock.rgb()
+                                                                      : white_;
+        }
+        const int top = kOrigin + row * kPitch + 1;
+        for (int y = top; y < top + kDotSize - 2; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(bits + y * stride) + kOrigin + 1;
+            for (int column = 0; column < kColumns; ++column, line += kPitch)
+                std::fill(line, line + kDotSize - 2, fills[static_cast<size_t>(column)]);
+        }
+    }
+    for (const int index : stale_) isStale_[static_cast<size_t>(index)] = false;
+    stale_.clear();
+}
+
+void DotView::renderChanged() {
+    if (stale_.empty()) return;
+    if (stale_.size() > kMaxSeparateDots) {
+        renderAllInsides();
+        return;
+    }
+    for (const int index : stale_) {
+        renderDot(index);
+        isStale_[static_cast<size_t>(index)] = false;
+    }
+    stale_.clear();
 }
 
 void DotView::writeRect(const QRect& rect, QRgb colour) {
@@ -111,10 +153,13 @@ bool DotView::onGreyBlock(int index) {
 }
 
 void DotView::dotChanged(int index) {
-    renderDot(index);
-    const QRect rect = dotRect(index);
-    changedBounds_ |= rect;
-    if (changedRects_.size() <= kMaxSeparateRects) changedRects_.push_back(rect);
+    // Only the dot is recorded here, at a few instructions per dot: a whole frame changes
+    // thousands of them in one handler.
+    if (!isStale_[static_cast<size_t>(index)]) {
+        isStale_[static_cast<size_t>(index)] = true;
+        stale_.push_back(index);
+    }
+    if (unflushed_.size() <= kMaxSeparateDots) unflushed_.push_back(index);
     if (!flushQueued_) {
         flushQueued_ = true;
         // One repaint request for everything the running handler changes.
@@ -126,18 +171,38 @@ void DotView::dotChanged(int index) {
 
 void DotView::flushChanges() {
     flushQueued_ = false;
-    if (changedBounds_.isEmpty()) return;
+    if (unflushed_.empty()) return;
     ++repaintRequests_;
-    if (changedRects_.size() <= kMaxSeparateRects) {
+    if (unflushed_.size() <= kMaxSeparateRects) {
         // Few rectangles: uniting them is cheap (setRects would need them banded and sorted).
         QRegion region;
-        for (const QRect& rect : changedRects_) region += rect;
-        update(region);
+        for (const int index : unflushed_) region += dotRect(index);
+        requestRepaint(region);
+    } else if (unflushed_.size() <= kMaxSeparateDots) {
+        QRect bounds;
+        for (const int index : unflushed_) bounds |= dotRect(index);
+        requestRepaint(bounds);
     } else {
-        update(changedBounds_);
+        requestRepaint(QRect(dotRect(0).topLeft(),
+                             dotRect(dotIndexAt(kRows - 1, kColumns - 1)).bottomRight()));
     }
-    changedRects_.clear();
-    changedBounds_ = QRect();
+    unflushed_.clear();
+}
+
+void DotView::setPacer(PacedUpdates* pacer) {
+    pacer_ = pacer;
+    // The changed dots join the pacer's pass even when it comes before this view's own flush,
+    // so the grid and the controls written by the same handler appear together.
+    connect(pacer, &PacedUpdates::aboutToPass, this, [this] {
+        if (flushQueued_) flushChanges();
+    });
+}
+
+void DotView::requestRepaint(const QRegion& area) {
+    if (pacer_ != nullptr)
+        pacer_->update(this, area);
+    else
+        update(area);
 }
 
 void DotView::changeEvent(QEvent* event) {
@@ -149,6 +214,7 @@ void DotView::changeEvent(QEvent* event) {
 }
 
 void DotView::paintEvent(QPaintEvent* event) {
+    renderChanged();
     QPainter painter(this);
     for (const QRect& area : event->region()) painter.drawImage(area, image_, area);
 }

@@ -1,10 +1,12 @@
 // The LCD grid: 3904 dots and the eight lattice markers, painted from the dot grid's fills.
-// The view is the grid's observer: a change of fill only records the dot, and the changed area
-// is repainted once, after the running handler has returned.
+// The view is the grid's observer: a change of fill only records the dot; the changed area is
+// asked for once, after the running handler has returned, and the recorded dots are drawn into
+// the picture when it is painted.
 #pragma once
 
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 #include <QWidget>
 #include <array>
 #include <vector>
@@ -37,6 +39,8 @@ public:
 
     // How many repaint requests the view has made for changed dots (one per handler run).
     int repaintRequests() const { return repaintRequests_; }
+    // Passes the repaint requests through `pacer` (not owned; null: straight to the widget).
+    void setPacer(class PacedUpdates* pacer);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -44,21 +48,29 @@ protected:
 
 private:
     Q_INVOKABLE void flushChanges();
+    void requestRepaint(const QRegion& area);
     void paintArea(class QPainter& painter, const QRect& area) const;
 
     void renderAll();
     void renderDot(int index);
+    // Draws the recorded dots into the picture: one by one when few, else all insides in a pass.
+    void renderChanged();
+    void renderAllInsides();
     void writeRect(const QRect& rect, QRgb colour);  // opaque pixels straight into image_
 
     DotGrid& grid_;
     // The grid as painted: kept up to date dot by dot, so a repaint only copies pixels.
     QImage image_;
     QRgb white_ = 0;  // the palette's base colour, looked up once per full render
-    // The changed dots' rectangles while there are few of them, and always their union.
-    std::vector<QRect> changedRects_;
-    QRect changedBounds_;
+    // Dots whose fill changed since the picture was last brought up to date, each once.
+    std::vector<int> stale_;
+    std::vector<bool> isStale_;
+    // Dots changed since the last repaint request, up to the number beyond which the request
+    // covers the whole grid.
+    std::vector<int> unflushed_;
     bool flushQueued_ = false;
     int repaintRequests_ = 0;
+    class PacedUpdates* pacer_ = nullptr;
 };
 
 }  // namespace dotreel

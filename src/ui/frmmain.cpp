@@ -14,13 +14,14 @@
 #include <QTimer>
 #include <utility>
 
-#include "app/framefileload.h"
-#include "files/hexcodec.h"
+#include "app/startup.h"
+#include "files/settingsfile.h"
 #include "platform/errors.h"
-#include "platform/number.h"
 #include "ui/dotview.h"
 #include "ui/failuredialog.h"
+#include "ui/fonts.h"
 #include "ui/icon.h"
+#include "ui/pacedupdates.h"
 #include "ui/picturedrop.h"
 #include "ui/shortcuts.h"
 #include "ui/tooltips.h"
@@ -61,17 +62,21 @@ int shiftCode(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-QFont frmMain::designFont(double points) {
-    QFont font;
-    font.setFamilies(
-        {text("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")});
-    font.setPointSizeF(points);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    font.setUnderline(false);
-    font.setStrikeOut(false);
-    return font;
-}
+// The boxes, the timer and the interval selector as start-up's settings steps write them.
+class frmMain::SettingsControls : public StartupControls {
+public:
+    explicit SettingsControls(frmMain& window) : w_(window) {}
+    void setSettingsText(SettingsField field, const std::string& value) override {
+        w_.txtFrame[static_cast<size_t>(field)]->setText(QString::fromStdString(value));
+    }
+    void setTimerInterval(int milliseconds) override { w_.tmrFrame->setInterval(milliseconds); }
+    void setIntervalSelector(int milliseconds) override { w_.hscFrame[1]->setValue(milliseconds); }
+
+private:
+    frmMain& w_;
+};
+
+QFont frmMain::designFont(double points) { return dotreel::designFont(points); }
 
 frmMain::frmMain(std::string appFolder, FailurePrompt prompt, QWidget* parent)
     : QWidget(parent), prompt_(std::move(prompt)), appFolder_(std::move(appFolder)) {
@@ -105,7 +110,9 @@ frmMain::~frmMain() {
 ModMain& frmMain::state() { return state_; }
 
 void frmMain::createControls() {
+    pacedUpdates = new PacedUpdates(this);
     dotView = new DotView(state_.dots, this);
+    dotView->setPacer(pacedUpdates);
     dotView->setGeometry(0, 0, DotView::kViewWidth, DotView::kViewHeight);
 
     auto makeBox = [this](const char* caption, QRect place) {
@@ -188,7 +195,8 @@ void frmMain::createControls() {
     chkScroll[0]->setChecked(false);
 
     hscFrame[0] = makeScrollBar(fraFrame, twips(105, 315, 1905, 330), 0, 32767, 0);
-    hscFrame[1] = makeScrollBar(fraFrame, twips(2310, 315, 1485, 330), 1, 1000, 1);
+    hscFrame[1] =
+        makeScrollBar(fraFrame, twips(2310, 315, 1485, 330), kIntervals.low, kIntervals.high, 1);
     lblFrame[0] = makeLabel(fraFrame, "開始", twips(105, 945, 435, 225), 0);
     txtFrame[0] = makeText(fraFrame, twips(525, 840, 645, 330));
     cmdFrame[0] = makeButton(fraFrame, "セット", twips(1260, 840, 750, 330), 9);
@@ -296,18 +304,15 @@ void frmMain::Form_Load() { subSetup(); }
 
 void frmMain::subSetup() {
     ModMain& s = state_;
-    StepRunner step(s, prompt_, "subSetup");
+    StepRunner step(s, prompt_, kStartupTitle);
 
     // The folders, the initial state and the controls: nothing here can fail.
     s.strProcName = "subSetup";
     history_.clear();
-    s.strAppPath = appFolder_;
-    if (s.strAppPath.empty() || s.strAppPath.back() != '/') s.strAppPath += '/';
-    s.strDataPath = s.strAppPath + "データー/";
-    s.strSetPath = s.strAppPath + "設定/";
+    setUpFolders(s, appFolder_);
     s.bytDrawMode = 0;
     s.intFrameNo = 0;
-    hscFrame[0]->setMaximum(kLastFrame);
+    hscFrame[0]->setMaximum(kFrameNumbers.high);
     hscFrame[0]->setValue(0);
     hscFrame[1]->setValue(10);
     txtFrame[2]->setText(decimal(hscFrame[1]->value()));
@@ -320,51 +325,13 @@ void frmMain::subSetup() {
 
     // The playback settings. Giving up the settings gives up only the settings: the frame file is
     // still loaded, so that a later save cannot overwrite a good frame file with empty frames.
-    readSettings(step);
+    SettingsControls controls(*this);
+    readSettings(s, step, controls);
 
     // The image layer's frame file, then frame 0 on the grid.
-    FrameLines lines;
-    if (!readFrameFileLines(s, step, "FirstData.txt", "FirstData.txtのオープン", lines)) return;
-    decodeFrameLines(lines, s.bytFrameData());
-    lines.clear();
+    if (!readImageLayer(s, step)) return;
     const int32_t frame = hscFrame[0]->value();
     step([&] { Bit_Convert(s.bytFrameData(), s.dots, frame); });
-}
-
-bool frmMain::readSettings(StepRunner& step) {
-    ModMain& s = state_;
-    s.strProcName = "animation.txtのオープン";
-    s.intFileNo = s.files.freeFile();
-    const int16_t fileNo = s.intFileNo;
-    if (!step([&] { s.files.openForInput(fileNo, s.strSetPath + "animation.txt"); })) return false;
-    std::array<std::string, 3> lines;
-    for (std::string& line : lines) {
-        if (!step([&] { s.files.lineInput(fileNo, line); })) {
-            s.files.close(fileNo);
-            return false;
-        }
-    }
-    s.files.close(fileNo);
-
-    if (!step([&] { txtFrame[0]->setText(decimal(toInteger16(lines[0]))); })) return false;
-    if (!step([&] { s.intPlayRange[0] = toInteger16(lines[0]); })) return false;
-    if (!step([&] { txtFrame[1]->setText(decimal(toInteger16(lines[1]))); })) return false;
-    if (!step([&] { s.intPlayRange[1] = toInteger16(lines[1]); })) return false;
-    if (!step([&] { txtFrame[2]->setText(decimal(toInteger16(lines[2]))); })) return false;
-    if (!step([&] {
-            // A timer has no negative interval; Qt would take one and then never tick.
-            const int16_t interval = toInteger16(lines[2]);
-            if (interval < 0) throw outOfRangeError();
-            tmrFrame->setInterval(interval);
-        }))
-        return false;
-    return step([&] {
-        const int16_t interval = toInteger16(lines[2]);
-        // The selector would clamp an outside value without a word; such a value is an error.
-        if (interval < hscFrame[1]->minimum() || interval > hscFrame[1]->maximum())
-            throw outOfRangeError();
-        hscFrame[1]->setValue(interval);
-    });
 }
 
 void frmMain::hscFrame_Change(int16_t Index) {
@@ -372,10 +339,9 @@ void frmMain::hscFrame_Change(int16_t Index) {
         const int v = hscFrame[0]->value();
         // QGroupBox::setTitle repaints the whole box and every control in it, which at playback
         // speed costs more than the frame itself; only the caption strip changes.
-        fraFrame->setAttribute(Qt::WA_UpdatesDisabled, true);
-        fraFrame->setTitle(text("フレーム：") + decimal(v));
-        fraFrame->setAttribute(Qt::WA_UpdatesDisabled, false);
-        fraFrame->update(0, 0, fraFrame->width(), fraFrame->fontMetrics().height() + 2);
+        writeWithoutRepaint(fraFrame, [&] { fraFrame->setTitle(text("フレーム：") + decimal(v)); });
+        pacedUpdates->update(fraFrame,
+                             QRect(0, 0, fraFrame->width(), fraFrame->fontMetrics().height() + 2));
         try {
             Bit_Convert(state_.bytFrameData(), state_.dots, v);
         } catch (const PlatformError&) {
@@ -384,7 +350,8 @@ void frmMain::hscFrame_Change(int16_t Index) {
             return;
         }
         state_.intFrameNo = static_cast<int16_t>(v);
-        txtScroll->setText(decimal(state_.intFrameNo));
+        writeWithoutRepaint(txtScroll, [&] { txtScroll->setText(decimal(state_.intFrameNo)); });
+        pacedUpdates->update(txtScroll);
     } else if (Index == 1) {
         const int w = hscFrame[1]->value();
         txtFrame[2]->setText(decimal(w));

@@ -28,7 +28,8 @@ class QTimer;
 
 namespace dotreel {
 
-class DotView;  // src/ui/dotview.h
+class DotView;       // src/ui/dotview.h
+class PacedUpdates;  // src/ui/pacedupdates.h
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -107,16 +108,17 @@ public:
     std::array<QLabel*, 4> lblFrame, lblComment;
     QTimer* tmrFrame;
     DotView* dotView;  // draws shpDot(0..3903) and shpPoint(0..7)
+    // Paces the repaints of the grid and of the controls that playback writes on every tick.
+    PacedUpdates* pacedUpdates;
 
 protected:
     void mousePressEvent(QMouseEvent*) override;  // -> Form_MouseDown with position x 15
     void mouseMoveEvent(QMouseEvent*) override;   // -> Form_MouseMove with position x 15
 
 private:
+    class SettingsControls;
     void createControls();
     void connectControls();
-    // Reads "animation.txt" and applies its three lines; false when the user gave it up.
-    bool readSettings(StepRunner& step);
     // Taken before a command changes the frame memory; given back once it has, as one step.
     History::Before memoryBefore() const;
     void memoryChanged(const History::Before& before);

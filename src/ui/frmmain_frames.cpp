@@ -9,6 +9,7 @@
 
 #include "playback/playback.h"
 #include "ui/frmmain.h"
+#include "ui/pacedupdates.h"
 
 namespace dotreel {
 
@@ -68,7 +69,9 @@ void frmMain::tmrFrame_Timer() {
         playbackStep(hscFrame[0]->value(), state_.intPlayRange[0], state_.intPlayRange[1], repeat);
     switch (decision.action) {
         case TickAction::ShowFrame:
-            hscFrame[0]->setValue(decision.frame);
+            // The selector moves on every tick; its picture follows at the screen's pace.
+            writeWithoutRepaint(hscFrame[0], [&] { hscFrame[0]->setValue(decision.frame); });
+            pacedUpdates->update(hscFrame[0]);
             enableTimer(tmrFrame);
             break;
         case TickAction::KeepRunning:

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/frame.h"
+#include "files/framefile.h"
 #include "files/hexcodec.h"
 #include "platform/textfile.h"
 
@@ -38,11 +39,11 @@ QByteArray readAll(const QString& path) {
 std::unique_ptr<FrameMemory> loadFrameFile(const QString& path) {
     FileTable files;
     files.openForInput(1, path.toStdString());
-    std::vector<std::string> lines(kStoreBytes);
-    for (auto& line : lines) files.lineInput(1, line);
+    auto bytes = std::make_unique<FrameBytes>();
+    FrameFileReader(files.contents(1), path.toStdString(), *bytes).readLines();
     auto memory = std::make_unique<FrameMemory>();
     memory->fill(0);
-    decodeFrameLines(lines, *memory);
+    storeFrameBytes(*bytes, *memory);
     return memory;
 }
 

@@ -1,4 +1,5 @@
-// Reading a frame file from the data folder line by line, with Retry and Cancel on each step.
+// Reading a frame file from the data folder as a handler's steps, with Retry and Cancel on the
+// open and on the reads, and the bytes it gives once decoded.
 #include <QtTest>
 
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "app/framefileload.h"
+#include "app/layerload.h"
 #include "app/modmain.h"
 #include "app/steprunner.h"
 #include "core/frame.h"
@@ -37,7 +39,27 @@ struct ScriptedPrompt {
     }
 };
 
-std::string lineFor(size_t k) { return funDHChange(static_cast<uint8_t>((k * 13 + 1) & 0xFF)); }
+// Line k of the test files: mostly two digits, with lines that only a careful decoder reads
+// right (full-width digits, a digit after a multi-byte character, lower case, one digit, text
+// after the digits, nothing at all).
+std::string lineFor(size_t k) {
+    switch (k % 11) {
+        case 3:
+            return "１２";
+        case 5:
+            return "é7";
+        case 7:
+            return "a" + std::to_string(k % 10);
+        case 8:
+            return std::to_string(k % 10);
+        case 9:
+            return funDHChange(static_cast<uint8_t>(k)) + " trailing";
+        case 10:
+            return "";
+        default:
+            return funDHChange(static_cast<uint8_t>(k * 13 + 1));
+    }
+}
 
 void writeFrameFile(const std::string& path, size_t lineCount,
                     const std::string& lineEnd = "\r\n") {
@@ -55,19 +77,20 @@ class TestFrameFileLoad : public QObject {
     QTemporaryDir dir_;
     std::unique_ptr<ModMain> state_;
     ScriptedPrompt script_;
+    std::unique_ptr<FrameBytes> bytes_;
 
     std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
 
-    bool load(const std::string& fileName, std::vector<std::string>& lines,
-              const std::string& title = "subSetup") {
+    bool load(const std::string& fileName, const std::string& title = "subSetup") {
         StepRunner step(*state_, script_.prompt(), title);
-        return readFrameFileLines(*state_, step, fileName, fileName + "のオープン", lines);
+        return readFrameFile(*state_, step, fileName, fileName + "のオープン", *bytes_);
     }
 
-    void checkAllLines(const std::vector<std::string>& lines) {
-        QCOMPARE(lines.size(), size_t(kStoreBytes));
-        for (size_t k = 0; k < lines.size(); ++k)
-            if (lines[k] != lineFor(k)) QFAIL(qPrintable(QString("line %1 differs").arg(k)));
+    // Bytes 0..count-1 hold the decoded lines.
+    void checkBytes(size_t count = kStoreBytes) {
+        for (size_t k = 0; k < count; ++k)
+            if ((*bytes_)[k] != hexLineToByte(lineFor(k)))
+                QFAIL(qPrintable(QString("byte %1 differs").arg(k)));
     }
 
 private slots:
@@ -78,13 +101,21 @@ private slots:
         state_->strAppPath = dir_.path().toStdString() + "/";
         state_->strDataPath = state_->strAppPath + "データー/";
         script_ = ScriptedPrompt{};
+        bytes_ = std::make_unique<FrameBytes>();
+        bytes_->fill(0x33);
     }
 
-    void readsAWholeFileAndClosesIt() {
-        writeFrameFile(dataFile("FirstData.txt"), 131072);
-        std::vector<std::string> lines;
-        QVERIFY(load("FirstData.txt", lines));
-        checkAllLines(lines);
+    void readsAWholeFileWithAnyLineEndAndClosesIt_data() {
+        QTest::addColumn<QString>("lineEnd");
+        QTest::newRow("CR LF") << "\r\n";
+        QTest::newRow("LF") << "\n";
+        QTest::newRow("CR") << "\r";
+    }
+    void readsAWholeFileWithAnyLineEndAndClosesIt() {
+        QFETCH(QString, lineEnd);
+        writeFrameFile(dataFile("FirstData.txt"), 131072, lineEnd.toStdString());
+        QVERIFY(load("FirstData.txt"));
+        checkBytes();
         QVERIFY(script_.texts.empty());
         QCOMPARE(state_->strProcName, std::string("FirstData.txtのオープン"));
         QCOMPARE(state_->intFileNo, int16_t(1));
@@ -94,8 +125,7 @@ private slots:
     void takesTheNextFreeNumberWhileAnotherFileIsOpen() {
         writeFrameFile(dataFile("FirstData.txt"), 131072);
         state_->files.openForInput(1, dataFile("FirstData.txt"));
-        std::vector<std::string> lines;
-        QVERIFY(load("FirstData.txt", lines));
+        QVERIFY(load("FirstData.txt"));
         QCOMPARE(state_->intFileNo, int16_t(2));
         QVERIFY(state_->files.isOpen(1));
         QCOMPARE(state_->files.openCount(), size_t(1));
@@ -104,9 +134,8 @@ private slots:
     void missingFileThenRetryAfterCreatingItSucceeds() {
         script_.answers = {Answer::Retry};
         script_.beforeAnswer = [this] { writeFrameFile(dataFile("FirstData.txt"), 131072); };
-        std::vector<std::string> lines;
-        QVERIFY(load("FirstData.txt", lines));
-        checkAllLines(lines);
+        QVERIFY(load("FirstData.txt"));
+        checkBytes();
         QCOMPARE(script_.texts.size(), size_t(1));
         QCOMPARE(script_.titles[0], std::string("subSetup"));
         QVERIFY(script_.texts[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
@@ -115,30 +144,30 @@ private slots:
         QCOMPARE(state_->files.openCount(), size_t(0));
     }
 
-    void missingDataFolderThenCancelGivesUp() {
+    void missingDataFolderThenCancelGivesUpAndWritesNoByte() {
         QDir(QString::fromStdString(state_->strDataPath)).removeRecursively();
-        std::vector<std::string> lines;
-        QVERIFY(!load("SecondData.txt", lines, "optLayer_Click"));
+        QVERIFY(!load("SecondData.txt", "optLayer_Click"));
         QCOMPARE(script_.texts.size(), size_t(1));
         QCOMPARE(script_.titles[0], std::string("optLayer_Click"));
         QVERIFY(script_.texts[0].rfind("SecondData.txtのオープンに失敗しました\r\n", 0) == 0);
         QCOMPARE(state_->strMsgAns, std::string("2"));
         QCOMPARE(state_->files.openCount(), size_t(0));
+        QCOMPARE(int(bytes_->front()), 0x33);
     }
 
     void fileOneLineShortFailsAtTheLastRead() {
         writeFrameFile(dataFile("FirstData.txt"), 131071);
         script_.answers = {Answer::Retry, Answer::Cancel};
-        std::vector<std::string> lines;
-        QVERIFY(!load("FirstData.txt", lines));
+        QVERIFY(!load("FirstData.txt"));
         // The first failure, and the Retry that fails again on the same read.
         QCOMPARE(script_.texts.size(), size_t(2));
         QVERIFY(script_.texts[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
+        QVERIFY(script_.texts[0].find(dataFile("FirstData.txt")) != std::string::npos);
         QCOMPARE(script_.texts[1], script_.texts[0]);
         QCOMPARE(state_->strMsgAns, std::string("2"));
         QCOMPARE(state_->files.openCount(), size_t(0));
         // Every line before the missing one was read.
-        QCOMPARE(lines[131070], lineFor(131070));
+        checkBytes(131071);
     }
 
     void shortFileFixedWhileTheDialogIsOpenStillFails() {
@@ -149,33 +178,40 @@ private slots:
         script_.beforeAnswer = [&] {
             if (shown++ == 0) writeFrameFile(dataFile("FirstData.txt"), 131072);
         };
-        std::vector<std::string> lines;
-        QVERIFY(!load("FirstData.txt", lines));
+        QVERIFY(!load("FirstData.txt"));
         QCOMPARE(shown, 2);
         QCOMPARE(state_->files.openCount(), size_t(0));
     }
 
     void linesAfterTheLastAreIgnored() {
         writeFrameFile(dataFile("FirstData.txt"), 131073);
-        std::vector<std::string> lines;
-        QVERIFY(load("FirstData.txt", lines));
-        checkAllLines(lines);
+        QVERIFY(load("FirstData.txt"));
+        checkBytes();
         QCOMPARE(state_->files.openCount(), size_t(0));
-    }
-
-    void fileWithLoneLineFeedsReads() {
-        writeFrameFile(dataFile("FirstData.txt"), 131072, "\n");
-        std::vector<std::string> lines;
-        QVERIFY(load("FirstData.txt", lines));
-        checkAllLines(lines);
     }
 
     void compositeIsFoundWhateverItsLetterCase() {
         writeFrameFile(dataFile("Data.txt"), 131072);
-        std::vector<std::string> lines;
-        QVERIFY(load("data.txt", lines, "optLayer_Click"));
-        checkAllLines(lines);
+        QVERIFY(load("data.txt", "optLayer_Click"));
+        checkBytes();
         QCOMPARE(state_->strProcName, std::string("data.txtのオープン"));
+    }
+
+    void layerCompositeOfOddLinesIsTheOrOfTheDecodedFiles() {
+        writeFrameFile(dataFile("FirstData.txt"), 131072);
+        {
+            std::ofstream out(dataFile("SecondData.txt"), std::ios::binary | std::ios::trunc);
+            for (int k = 0; k < 131072; ++k) out << (k % 2 == 0 ? "１8\r\n" : "1\r\n");
+        }
+        state_->bytFrameData().fill(0xEE);
+        QVERIFY(loadLayer(*state_, script_.prompt(), 3));
+        QVERIFY(script_.texts.empty());
+        for (size_t k = 0; k < size_t(kStoreBytes); ++k) {
+            const uint8_t expected =
+                static_cast<uint8_t>(hexLineToByte(lineFor(k)) | (k % 2 == 0 ? 0x08 : 0x10));
+            if (state_->bytFrameData()[k] != expected) QFAIL(qPrintable(QString("byte %1").arg(k)));
+        }
+        QCOMPARE(int(state_->bytFrameData()[131072]), 0xEE);
     }
 };
 

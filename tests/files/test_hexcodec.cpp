@@ -24,10 +24,6 @@ private slots:
     void encodesBytesAsTwoUpperCaseDigits();
     void everyByteSurvivesTheRoundTrip();
     void frameFileIsAllBytesAsCrLfLines();
-    void decodeFillsOnlyTheStoredBytes();
-    void decodeIgnoresLinesAfterTheLast();
-    void decodeRefusesAShortBufferAndChangesNothing();
-    void settingsFileHoldsTheTextsAsTheyStand();
 };
 
 void TestHexCodec::decodesTheFirstTwoCharacters_data() {
@@ -117,53 +113,6 @@ void TestHexCodec::frameFileIsAllBytesAsCrLfLines() {
         if (line != funDHChange((*memory)[k]) + "\r\n")
             QFAIL(qPrintable(QString("line %1 is %2").arg(k).arg(QString::fromStdString(line))));
     }
-}
-
-void TestHexCodec::decodeFillsOnlyTheStoredBytes() {
-    std::vector<std::string> lines(131072);
-    for (size_t k = 0; k < lines.size(); ++k) lines[k] = funDHChange(static_cast<uint8_t>(k % 251));
-    lines[0] = "";
-    lines[1] = "a0";
-    lines[2] = "5";
-    lines[3] = "zz";
-    auto memory = std::make_unique<FrameMemory>();
-    memory->fill(0x55);
-    decodeFrameLines(lines, *memory);
-    QCOMPARE(int((*memory)[0]), 0);
-    QCOMPARE(int((*memory)[1]), 160);
-    QCOMPARE(int((*memory)[2]), 80);
-    QCOMPARE(int((*memory)[3]), 0);
-    for (size_t k = 4; k < 131072; ++k) QCOMPARE(int((*memory)[k]), int(k % 251));
-    QCOMPARE(int((*memory)[131072]), 0x55);
-
-    // Encoding the decoded store gives the lines back.
-    lines[0] = lines[1] = lines[2] = lines[3] = "00";
-    (*memory)[1] = (*memory)[2] = 0;
-    const std::string file = formatFrameFile(*memory);
-    QCOMPARE(file.substr(4 * 1000, 4), lines[1000] + "\r\n");
-}
-
-void TestHexCodec::decodeIgnoresLinesAfterTheLast() {
-    std::vector<std::string> lines(131073, "01");
-    lines.back() = "FF";
-    auto memory = std::make_unique<FrameMemory>();
-    memory->fill(0);
-    decodeFrameLines(lines, *memory);
-    QCOMPARE(int((*memory)[131071]), 1);
-    QCOMPARE(int((*memory)[131072]), 0);
-}
-
-void TestHexCodec::decodeRefusesAShortBufferAndChangesNothing() {
-    const std::vector<std::string> lines(131071, "FF");
-    auto memory = std::make_unique<FrameMemory>();
-    memory->fill(0x11);
-    QVERIFY_THROWS_EXCEPTION(PlatformError, decodeFrameLines(lines, *memory));
-    for (const uint8_t b : *memory) QCOMPARE(int(b), 0x11);
-}
-
-void TestHexCodec::settingsFileHoldsTheTextsAsTheyStand() {
-    QCOMPARE(formatSettingsFile("0", "47", "60"), std::string("0\r\n47\r\n60\r\n"));
-    QCOMPARE(formatSettingsFile(" 007", "", "1e3"), std::string(" 007\r\n\r\n1e3\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestHexCodec)

@@ -38,7 +38,7 @@ class TestCheck : public QObject {
 private slots:
     void aFileAsTheEditorWritesItIsClean() {
         const auto r = check(formatFrameFile(*patternStore()));
-        QVERIFY(r.problems.empty());
+        QVERIFY(r.errors.empty() && r.warnings.empty());
         QCOMPARE(r.lineCount, 131072L);
         const Run run = fixtures::run({"check", str(dir_.filePath("FirstData.txt"))});
         QCOMPARE(run.code, 0);
@@ -47,7 +47,7 @@ private slots:
 
     void badLinesAreListedByNumberAndCounted() {
         std::string text = frameText(131072);
-        // Lower-case digits are still two hexadecimal digits; the rest are not.
+        // Lower-case digits are still two hexadecimal digits (a warning); the rest are not.
         replaceLine(text, 3, "a0");
         replaceLine(text, 5, "G1");
         replaceLine(text, 131072, "0x");
@@ -62,6 +62,9 @@ private slots:
         const std::string shown = tool::formatReport(r);
         QVERIFY2(shown.find("line 5: \"G1\" reads as 0x01") != std::string::npos, shown.c_str());
         QVERIFY(shown.find("line 131072: \"0x\" reads as 0x00") != std::string::npos);
+        QCOMPARE(r.warnings.size(), size_t{1});
+        QVERIFY(r.warnings[0].find("1 line has lower-case hexadecimal digits (first at line 3)") !=
+                std::string::npos);
     }
 
     void onlyTheFirstFewBadLinesAreListed() {
@@ -86,8 +89,8 @@ private slots:
         QFETCH(QString, message);
         const auto r = check(frameText(lines));
         QCOMPARE(r.lineCount, static_cast<long>(lines));
-        QCOMPARE(r.problems.size(), size_t{1});
-        QVERIFY2(r.problems[0].find(str(message)) != std::string::npos, r.problems[0].c_str());
+        QCOMPARE(r.errors.size(), size_t{1});
+        QVERIFY2(r.errors[0].find(str(message)) != std::string::npos, r.errors[0].c_str());
         QCOMPARE(fixtures::run({"check", str(dir_.filePath("FirstData.txt"))}).code, 1);
     }
 
@@ -96,7 +99,8 @@ private slots:
         QCOMPARE(lf.lineCount, 131072L);
         QCOMPARE(lf.ends.lf, 131072L);
         QCOMPARE(lf.ends.firstOddLine, 1L);
-        QCOMPARE(lf.problems.size(), size_t{1});
+        QVERIFY(lf.errors.empty());
+        QCOMPARE(lf.warnings.size(), size_t{1});
 
         std::string mixed = frameText(131072);
         mixed.replace(static_cast<size_t>(9) * 4 + 2, 2, "\r");  // line 10 ends in a lone CR
@@ -108,13 +112,13 @@ private slots:
         QCOMPARE(r.ends.cr, 1L);
         QVERIFY(r.ends.lastOpen);
         QCOMPARE(r.ends.firstOddLine, 10L);
-        QVERIFY(r.problems.back().find("1 lone CR, the last line has none (first at line 10)") !=
+        QVERIFY(r.warnings.back().find("1 lone CR, the last line has none (first at line 10)") !=
                 std::string::npos);
     }
 
     void settingsAreCheckedAsTheEditorStartsUp_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("problem");
+        QTest::addColumn<QString>("problem");  // the one error, or one warning "warning: ..."
         QTest::newRow("clean, normalised numbers allowed") << "0\r\n047\r\n 60 \r\n"
                                                            << "";
         QTest::newRow("backwards range is fine") << "200\r\n100\r\n1000\r\n"
@@ -126,7 +130,10 @@ private slots:
         QTest::newRow("empty interval") << "0\r\n47\r\n\r\n"
                                         << "line 3 (interval): \"\" is not a number";
         QTest::newRow("overflow") << "40000\r\n47\r\n60\r\n"
-                                  << "outside -32768..32767";
+                                  << "line 1 (start frame): \"40000\" is outside -32768..32767";
+        QTest::newRow("interval overflow states the interval's range")
+            << "0\r\n47\r\n40000\r\n"
+            << "line 3 (interval): \"40000\" is outside 1..1000, so the editor's start-up fails";
         QTest::newRow("interval 0") << "0\r\n47\r\n0\r\n"
                                     << "0 is outside 1..1000";
         QTest::newRow("interval 1001") << "0\r\n47\r\n1001\r\n"
@@ -134,19 +141,76 @@ private slots:
         QTest::newRow("start 268") << "268\r\n47\r\n60\r\n"
                                    << "268 is outside 0..267";
         QTest::newRow("lone LF") << "0\n47\n60\n"
-                                 << "3 lone LF";
+                                 << "warning: 3 lone LF";
     }
     void settingsAreCheckedAsTheEditorStartsUp() {
         QFETCH(QString, text);
         QFETCH(QString, problem);
         const auto r = check(str(text), "Animation.TXT");
         QVERIFY(r.settings);
-        if (problem.isEmpty()) {
-            QVERIFY2(r.problems.empty(), tool::formatReport(r).c_str());
-        } else {
-            QCOMPARE(r.problems.size(), size_t{1});
-            QVERIFY2(r.problems[0].find(str(problem)) != std::string::npos, r.problems[0].c_str());
+        const bool warning = problem.startsWith("warning: ");
+        const std::vector<std::string>& found = warning ? r.warnings : r.errors;
+        QVERIFY2(r.errors.size() + r.warnings.size() == (problem.isEmpty() ? 0 : 1),
+                 tool::formatReport(r).c_str());
+        if (!problem.isEmpty())
+            QVERIFY2(found.at(0).find(str(problem.remove("warning: "))) != std::string::npos,
+                     found[0].c_str());
+    }
+
+    void warningsLeaveTheExitStatusAlone_data() {
+        QTest::addColumn<QString>("change");  // what is done to a clean file
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("lone LF") << "lf" << 0 << ": ok, 1 warning (frame file, 131072 lines)";
+        QTest::newRow("lone CR") << "cr" << 0 << "  - warning: line ends: 131071 CR LF, 1 lone CR";
+        QTest::newRow("lower case") << "lower" << 0 << "  - warning: 1 line has lower-case";
+        QTest::newRow("bad line and lone LF") << "bad+lf" << 1 << ": 1 error, 1 warning\n";
+    }
+    void warningsLeaveTheExitStatusAlone() {
+        QFETCH(QString, change);
+        QFETCH(int, code);
+        QFETCH(QString, shown);
+        std::string text = frameText(131072, change.contains("lf") ? "\n" : "\r\n");
+        if (change == "cr") text.erase(4 * 5 + 3, 1);  // line 6 ends in a lone CR
+        if (change == "lower") replaceLine(text, 7, "ab");
+        if (change.startsWith("bad")) text.replace(0, 2, "zz");
+        writeAll(dir_.filePath("FirstData.txt"), text);
+        const Run run = fixtures::run({"check", str(dir_.filePath("FirstData.txt"))});
+        QCOMPARE(run.code, code);
+        QVERIFY2(run.out.find(str(shown)) != std::string::npos, run.out.c_str());
+    }
+
+    void aBinaryFileGivesAShortReport_data() {
+        QTest::addColumn<bool>("lineEnds");
+        QTest::newRow("one 5 MB line") << false;
+        QTest::newRow("5 MB with line ends") << true;
+    }
+    void aBinaryFileGivesAShortReport() {
+        QFETCH(bool, lineEnds);
+        std::string bytes(5u << 20, '\0');
+        uint32_t x = 12345;
+        for (char& c : bytes) {
+            x = x * 1103515245u + 12345u;
+            c = static_cast<char>(x >> 24);
+            if (!lineEnds && (c == '\r' || c == '\n')) c = 'x';
         }
+        writeAll(dir_.filePath("FirstData.txt"), bytes);
+        const Run run = fixtures::run({"check", str(dir_.filePath("FirstData.txt"))});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.out.size() < 3000, run.out.c_str());
+        if (!lineEnds)
+            QVERIFY2(run.out.find("... (5242880 bytes in all) reads as") != std::string::npos,
+                     run.out.c_str());
+        else
+            QVERIFY2(run.out.find(" more\n") != std::string::npos, run.out.c_str());
+    }
+
+    void helpSaysWhatIsAnErrorAndWhatAWarning() {
+        const Run run = fixtures::run({"check", "--help"});
+        QCOMPARE(run.code, 0);
+        for (const char* part : {"Errors (", "Warnings (", "start frame and end frame 0..267",
+                                 "interval 1..1000 ms", "a lone LF", "lower-case"})
+            QVERIFY2(run.out.find(part) != std::string::npos, part);
     }
 
     void oneBadFileAmongSeveralMakesTheRunFail() {
@@ -158,7 +222,7 @@ private slots:
         const Run bad = fixtures::run(
             {"check", str(dir_.filePath("good.txt")), str(dir_.filePath("missing.txt"))});
         QCOMPARE(bad.code, 1);
-        QVERIFY(bad.out.find("missing.txt: 1 problem\n  - cannot read") != std::string::npos);
+        QVERIFY(bad.out.find("missing.txt: 1 error\n  - cannot read") != std::string::npos);
         QCOMPARE(fixtures::run({"check"}).code, 2);
     }
 };

@@ -15,6 +15,7 @@
 
 #include "ui/dotview.h"
 #include "ui/failuredialog.h"
+#include "ui/fonts.h"
 #include "ui/frmmain.h"
 #include "ui/icon.h"
 #include "ui/windowfixture.h"
@@ -41,6 +42,8 @@ private slots:
     void controlsStandAtDesignedPlaces_data();
     void controlsStandAtDesignedPlaces();
     void windowFontFallsBackToFixedPitchJapaneseFont();
+    void fontFamilyIsChosenAmongTheInstalledOnes_data();
+    void fontFamilyIsChosenAmongTheInstalledOnes();
     void controlsHoldDesignedInitialState();
     void scrollBarsHaveDesignedRanges_data();
     void scrollBarsHaveDesignedRanges();
@@ -141,15 +144,14 @@ void WindowTest::controlsStandAtDesignedPlaces() {
     QCOMPARE(control->geometry(), pixels);
     QCOMPARE(captionOf(control), caption);
     QCOMPARE(control->font().pointSizeF(), points);
-    QCOMPARE(control->font().families().value(0), u("ＭＳ ゴシック"));
+    QCOMPARE(control->font().families(), QStringList{designFamily()});
     QVERIFY(control->isVisibleTo(&w));
 }
 
 void WindowTest::windowFontFallsBackToFixedPitchJapaneseFont() {
     ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
     frmMain w("/nonexistent-folder", prompt.prompt());
-    const QStringList families = w.font().families();
-    QCOMPARE(families, (QStringList{u("ＭＳ ゴシック"), u("MS Gothic"), u("IPAGothic")}));
+    QCOMPARE(w.font().families(), QStringList{designFamily()});
     QCOMPARE(w.font().pointSizeF(), 9.75);
     QCOMPARE(w.font().weight(), QFont::Normal);
     const QFontInfo used(w.lblComment[0]->font());
@@ -159,6 +161,24 @@ void WindowTest::windowFontFallsBackToFixedPitchJapaneseFont() {
     const QFontMetrics metrics(w.lblComment[0]->font());
     QCOMPARE(metrics.horizontalAdvance(w.lblComment[0]->text()),
              metrics.horizontalAdvance(w.lblComment[3]->text()));
+}
+
+void WindowTest::fontFamilyIsChosenAmongTheInstalledOnes_data() {
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("chosen");
+    const QString designed = u("ＭＳ ゴシック");
+    QTest::newRow("designed face") << QStringList{u("IPAGothic"), designed} << designed;
+    QTest::newRow("designed face, Latin name")
+        << QStringList{u("ms gothic"), u("IPAGothic")} << u("MS Gothic");
+    QTest::newRow("stand-in only")
+        << QStringList{u("DejaVu Sans"), u("IPAGothic")} << u("IPAGothic");
+    QTest::newRow("none of them") << QStringList{u("DejaVu Sans")} << u("IPAGothic");
+}
+
+void WindowTest::fontFamilyIsChosenAmongTheInstalledOnes() {
+    QFETCH(QStringList, installed);
+    QFETCH(QString, chosen);
+    QCOMPARE(chooseDesignFamily(installed), chosen);
 }
 
 void WindowTest::controlsHoldDesignedInitialState() {

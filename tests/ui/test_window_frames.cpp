@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "files/hexcodec.h"
+#include "files/settingsfile.h"
 #include "platform/textfile.h"
 #include "ui/dotview.h"
 #include "ui/frmmain.h"
@@ -100,6 +101,8 @@ private slots:
     void realTimerPlaysOncePassAndStops();
     void realClickOnStartStarts();
     void screenShowsTheFrameAfterFastPlayback();
+    void screenAtRestShowsTheControlsAsTheyStand_data();
+    void screenAtRestShowsTheControlsAsTheyStand();
 
 private:
     void writeFiles(const QString& start, const QString& end, const QString& interval);
@@ -451,6 +454,41 @@ void TestWindowFrames::screenShowsTheFrameAfterFastPlayback() {
     // Once the pending repaints are done, every dot on screen shows the frame on show.
     QTRY_COMPARE(dotsShownWrongly(*w), 0);
     QCOMPARE(shown(), w->hscFrame[0]->value());
+}
+
+void TestWindowFrames::screenAtRestShowsTheControlsAsTheyStand_data() {
+    QTest::addColumn<QString>("control");
+    QTest::newRow("frame caption") << "fraFrame";
+    QTest::newRow("frame number box") << "txtScroll";
+    QTest::newRow("frame selector") << "hscFrame(0)";
+}
+
+// Playback paints the controls around the grid at the screen's pace, not on every tick; once it
+// stops, what the screen holds is what a fresh paint of the control gives.
+void TestWindowFrames::screenAtRestShowsTheControlsAsTheyStand() {
+    QFETCH(QString, control);
+    openWindow("0", "267", "1");
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto* widget = w->findChild<QWidget*>(control);
+    QVERIFY(widget != nullptr);
+    QSignalSpy steps(w->hscFrame[0], &QScrollBar::valueChanged);
+    w->cmdFrame[2]->click();
+    QTRY_VERIFY(steps.size() >= 150);
+    w->cmdFrame[2]->click();
+    const int frame = w->hscFrame[0]->value();
+    QCOMPARE(w->fraFrame->title(), text("フレーム：") + QString::number(frame));
+    QCOMPARE(w->txtScroll->text(), QString::number(frame));
+    const QRect place(widget->mapTo(w.get(), QPoint(0, 0)), widget->size());
+    // Grabbed from the window, so that the rounded corners show the group's face behind them.
+    const QImage fresh = w->grab(place).toImage().convertToFormat(QImage::Format_RGB32);
+    auto onScreen = [&] {
+        return w->screen()
+            ->grabWindow(w->winId(), place.x(), place.y(), place.width(), place.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    QTRY_COMPARE(onScreen(), fresh);
 }
 
 QTEST_MAIN(TestWindowFrames)

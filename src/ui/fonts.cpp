@@ -1,0 +1,38 @@
+// Choosing the window's font family once, from the families the font database already lists.
+#include "ui/fonts.h"
+
+#include <QFontDatabase>
+
+namespace dotreel {
+
+QStringList designFamilies() {
+    return {QString::fromUtf8("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
+            QStringLiteral("IPAGothic")};
+}
+
+QString chooseDesignFamily(const QStringList& installed) {
+    const QStringList wanted = designFamilies();
+    for (const QString& family : wanted)
+        if (installed.contains(family, Qt::CaseInsensitive)) return family;
+    return wanted.back();
+}
+
+const QString& designFamily() {
+    // QFontDatabase::hasFamily would ask the font configuration to resolve each name as an
+    // alias; the plain list is what the database read at start-up anyway.
+    static const QString family = chooseDesignFamily(QFontDatabase::families());
+    return family;
+}
+
+QFont designFont(double points) {
+    QFont font;
+    font.setFamilies({designFamily()});
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
+}  // namespace dotreel

@@ -1,0 +1,4 @@
+// An include against the layers, which the layer check must name.
+#pragma once
+
+#include "app/modmain.h"
