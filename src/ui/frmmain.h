@@ -123,6 +123,8 @@ private:
     History::Before memoryBefore() const;
     void memoryChanged(const History::Before& before);
     void showSelectedFrame();
+    MemorySourceRecord memorySource() const;
+    void setMemorySource(const MemorySourceRecord& source);
 
     ModMain state_;
     FailurePrompt prompt_;

@@ -19,23 +19,32 @@ std::span<uint8_t> storedBytes(FrameMemory& memory) {
 // that missed a changed byte would undo wrongly, and the step keeps only the changed bytes.
 frmMain::History::Before frmMain::memoryBefore() const {
     const FrameMemory& memory = state_.bytFrameData();
-    return History::snapshot({memory.data(), static_cast<size_t>(kStoreBytes)},
-                             MemorySourceRecord{});
+    return History::snapshot({memory.data(), static_cast<size_t>(kStoreBytes)}, memorySource());
 }
 
 void frmMain::memoryChanged(const History::Before& before) {
-    history_.commit(before, storedBytes(state_.bytFrameData()), MemorySourceRecord{});
+    history_.commit(before, storedBytes(state_.bytFrameData()), memorySource());
 }
 
 void frmMain::undoMemory() {
-    MemorySourceRecord source{};
-    if (history_.undo(storedBytes(state_.bytFrameData()), source)) showSelectedFrame();
+    MemorySourceRecord source = memorySource();
+    if (!history_.undo(storedBytes(state_.bytFrameData()), source)) return;
+    setMemorySource(source);
+    showSelectedFrame();
 }
 
 void frmMain::redoMemory() {
-    MemorySourceRecord source{};
-    if (history_.redo(storedBytes(state_.bytFrameData()), source)) showSelectedFrame();
+    MemorySourceRecord source = memorySource();
+    if (!history_.redo(storedBytes(state_.bytFrameData()), source)) return;
+    setMemorySource(source);
+    showSelectedFrame();
 }
+
+// The shared state keeps no record yet of which file the memory came from; once it does, these
+// two read and write it, and each step carries it.
+frmMain::MemorySourceRecord frmMain::memorySource() const { return {}; }
+
+void frmMain::setMemorySource(const MemorySourceRecord&) {}
 
 // As after a layer command: the grid shows the selector's frame of the memory.
 void frmMain::showSelectedFrame() {
