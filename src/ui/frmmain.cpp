@@ -19,8 +19,8 @@
 #include "platform/errors.h"
 #include "platform/number.h"
 #include "ui/dotview.h"
-#include "ui/failuredialog.h"
 #include "ui/icon.h"
+#include "ui/qtdialogs.h"
 
 namespace dotreel {
 
@@ -70,13 +70,11 @@ QFont frmMain::designFont(double points) {
     return font;
 }
 
-frmMain::frmMain(std::string appFolder, FailurePrompt prompt, QWidget* parent)
-    : QWidget(parent), prompt_(std::move(prompt)), appFolder_(std::move(appFolder)) {
-    if (!prompt_) {
-        prompt_ = [this](const std::string& title, const std::string& message) {
-            return showFailureDialog(this, title, message);
-        };
-    }
+frmMain::frmMain(std::string appFolder, Dialogs* dialogs, QWidget* parent)
+    : QWidget(parent),
+      ownDialogs_(dialogs != nullptr ? nullptr : std::make_unique<QtDialogs>(this)),
+      dialogs_(dialogs != nullptr ? dialogs : ownDialogs_.get()),
+      appFolder_(std::move(appFolder)) {
     setWindowTitle(text("Dotreel ： SG12232"));
     setWindowIcon(QIcon(QPixmap::fromImage(makeAppIcon())));
     setFont(designFont(9.75));
@@ -290,7 +288,7 @@ void frmMain::Form_Load() { subSetup(); }
 
 void frmMain::subSetup() {
     ModMain& s = state_;
-    StepRunner step(s, prompt_, "subSetup");
+    StepRunner step(s, *dialogs_, "subSetup");
 
     // The folders, the initial state and the controls: nothing here can fail.
     s.strProcName = "subSetup";
@@ -386,19 +384,15 @@ void frmMain::hscFrame_Change(int16_t Index) {
 }
 
 void frmMain::mousePressEvent(QMouseEvent* event) {
-    lastMouseDown_ = {buttonCode(event->button()), shiftCode(event->modifiers()),
-                      static_cast<float>(event->position().x() * kTwipsPerPixel),
-                      static_cast<float>(event->position().y() * kTwipsPerPixel),
-                      lastMouseDown_.count + 1};
-    Form_MouseDown(lastMouseDown_.Button, lastMouseDown_.Shift, lastMouseDown_.X, lastMouseDown_.Y);
+    Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
+                   static_cast<float>(event->position().x() * kTwipsPerPixel),
+                   static_cast<float>(event->position().y() * kTwipsPerPixel));
 }
 
 void frmMain::mouseMoveEvent(QMouseEvent* event) {
-    lastMouseMove_ = {buttonCode(event->buttons()), shiftCode(event->modifiers()),
-                      static_cast<float>(event->position().x() * kTwipsPerPixel),
-                      static_cast<float>(event->position().y() * kTwipsPerPixel),
-                      lastMouseMove_.count + 1};
-    Form_MouseMove(lastMouseMove_.Button, lastMouseMove_.Shift, lastMouseMove_.X, lastMouseMove_.Y);
+    Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()),
+                   static_cast<float>(event->position().x() * kTwipsPerPixel),
+                   static_cast<float>(event->position().y() * kTwipsPerPixel));
 }
 
 }  // namespace dotreel

@@ -14,27 +14,12 @@
 #include "app/steprunner.h"
 #include "core/frame.h"
 #include "files/hexcodec.h"
+#include "scripteddialogs.h"
 
 using namespace dotreel;
+using dotreel::testing::ScriptedDialogs;
 
 namespace {
-
-struct ScriptedPrompt {
-    std::vector<Answer> answers;
-    std::vector<std::string> texts;
-    std::function<void()> beforeAnswer;
-
-    FailurePrompt prompt() {
-        return [this](const std::string&, const std::string& text) {
-            texts.push_back(text);
-            if (beforeAnswer) beforeAnswer();
-            if (answers.empty()) return Answer::Cancel;
-            const Answer a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        };
-    }
-};
 
 // Line k of the test files: mostly two digits, with lines that only a careful decoder reads
 // right (full-width digits, a digit after a multi-byte character, lower case, one digit, text
@@ -71,12 +56,12 @@ class TestCompactLoad : public QObject {
 
     QTemporaryDir dir_;
     std::unique_ptr<ModMain> state_;
-    ScriptedPrompt script_;
+    ScriptedDialogs script_;
 
     std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
 
     bool load(const std::string& fileName, FrameLines& lines) {
-        StepRunner step(*state_, script_.prompt(), "subSetup");
+        StepRunner step(*state_, script_, "subSetup");
         return readFrameFileLines(*state_, step, fileName, fileName + "のオープン", lines);
     }
 
@@ -87,7 +72,7 @@ private slots:
         state_ = std::make_unique<ModMain>();
         state_->strAppPath = dir_.path().toStdString() + "/";
         state_->strDataPath = state_->strAppPath + "データー/";
-        script_ = ScriptedPrompt{};
+        script_ = ScriptedDialogs{};
     }
 
     void decodesToTheSameBytesAsWholeLines_data() {
@@ -118,9 +103,9 @@ private slots:
         script_.answers = {Answer::Retry, Answer::Cancel};
         FrameLines lines;
         QVERIFY(!load("FirstData.txt", lines));
-        QCOMPARE(script_.texts.size(), size_t(2));
-        QVERIFY(script_.texts[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
-        QCOMPARE(script_.texts[1], script_.texts[0]);
+        QCOMPARE(script_.texts().size(), size_t(2));
+        QVERIFY(script_.texts()[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
+        QCOMPARE(script_.texts()[1], script_.texts()[0]);
         QCOMPARE(state_->files.openCount(), size_t(0));
         // Every line before the missing one was kept, none twice.
         QCOMPARE(lines.size(), size_t(131071));
@@ -161,8 +146,8 @@ private slots:
             for (int k = 0; k < 131072; ++k) out << (k % 2 == 0 ? "１8\r\n" : "1\r\n");
         }
         state_->bytFrameData().fill(0xEE);
-        QVERIFY(loadLayer(*state_, script_.prompt(), 3));
-        QVERIFY(script_.texts.empty());
+        QVERIFY(loadLayer(*state_, script_, 3));
+        QVERIFY(script_.texts().empty());
         for (size_t k = 0; k < size_t(kStoreBytes); ++k) {
             const uint8_t expected =
                 static_cast<uint8_t>(hexLineToByte(lineFor(k)) | (k % 2 == 0 ? 0x08 : 0x10));

@@ -12,30 +12,12 @@
 #include "app/steprunner.h"
 #include "core/frame.h"
 #include "files/hexcodec.h"
+#include "scripteddialogs.h"
 
 using namespace dotreel;
+using dotreel::testing::ScriptedDialogs;
 
 namespace {
-
-// Answers the dialog from a script; `beforeAnswer` lets a test fix the cause while it is open.
-struct ScriptedPrompt {
-    std::vector<Answer> answers;
-    std::vector<std::string> texts;
-    std::vector<std::string> titles;
-    std::function<void()> beforeAnswer;
-
-    FailurePrompt prompt() {
-        return [this](const std::string& title, const std::string& text) {
-            titles.push_back(title);
-            texts.push_back(text);
-            if (beforeAnswer) beforeAnswer();
-            if (answers.empty()) return Answer::Cancel;
-            const Answer a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        };
-    }
-};
 
 std::string lineFor(size_t k) { return funDHChange(static_cast<uint8_t>((k * 13 + 1) & 0xFF)); }
 
@@ -54,13 +36,13 @@ class TestFrameFileLoad : public QObject {
 
     QTemporaryDir dir_;
     std::unique_ptr<ModMain> state_;
-    ScriptedPrompt script_;
+    ScriptedDialogs script_;
 
     std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
 
     bool load(const std::string& fileName, std::vector<std::string>& lines,
               const std::string& title = "subSetup") {
-        StepRunner step(*state_, script_.prompt(), title);
+        StepRunner step(*state_, script_, title);
         return readFrameFileLines(*state_, step, fileName, fileName + "のオープン", lines);
     }
 
@@ -77,7 +59,7 @@ private slots:
         state_ = std::make_unique<ModMain>();
         state_->strAppPath = dir_.path().toStdString() + "/";
         state_->strDataPath = state_->strAppPath + "データー/";
-        script_ = ScriptedPrompt{};
+        script_ = ScriptedDialogs{};
     }
 
     void readsAWholeFileAndClosesIt() {
@@ -85,7 +67,7 @@ private slots:
         std::vector<std::string> lines;
         QVERIFY(load("FirstData.txt", lines));
         checkAllLines(lines);
-        QVERIFY(script_.texts.empty());
+        QVERIFY(script_.texts().empty());
         QCOMPARE(state_->strProcName, std::string("FirstData.txtのオープン"));
         QCOMPARE(state_->intFileNo, int16_t(1));
         QCOMPARE(state_->files.openCount(), size_t(0));
@@ -103,14 +85,16 @@ private slots:
 
     void missingFileThenRetryAfterCreatingItSucceeds() {
         script_.answers = {Answer::Retry};
-        script_.beforeAnswer = [this] { writeFrameFile(dataFile("FirstData.txt"), 131072); };
+        script_.beforeAnswer = [this](size_t) {
+            writeFrameFile(dataFile("FirstData.txt"), 131072);
+        };
         std::vector<std::string> lines;
         QVERIFY(load("FirstData.txt", lines));
         checkAllLines(lines);
-        QCOMPARE(script_.texts.size(), size_t(1));
-        QCOMPARE(script_.titles[0], std::string("subSetup"));
-        QVERIFY(script_.texts[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
-        QVERIFY(script_.texts[0].find(dataFile("FirstData.txt")) != std::string::npos);
+        QCOMPARE(script_.texts().size(), size_t(1));
+        QCOMPARE(script_.titles()[0], std::string("subSetup"));
+        QVERIFY(script_.texts()[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
+        QVERIFY(script_.texts()[0].find(dataFile("FirstData.txt")) != std::string::npos);
         QCOMPARE(state_->strMsgAns, std::string("4"));
         QCOMPARE(state_->files.openCount(), size_t(0));
     }
@@ -119,9 +103,9 @@ private slots:
         QDir(QString::fromStdString(state_->strDataPath)).removeRecursively();
         std::vector<std::string> lines;
         QVERIFY(!load("SecondData.txt", lines, "optLayer_Click"));
-        QCOMPARE(script_.texts.size(), size_t(1));
-        QCOMPARE(script_.titles[0], std::string("optLayer_Click"));
-        QVERIFY(script_.texts[0].rfind("SecondData.txtのオープンに失敗しました\r\n", 0) == 0);
+        QCOMPARE(script_.texts().size(), size_t(1));
+        QCOMPARE(script_.titles()[0], std::string("optLayer_Click"));
+        QVERIFY(script_.texts()[0].rfind("SecondData.txtのオープンに失敗しました\r\n", 0) == 0);
         QCOMPARE(state_->strMsgAns, std::string("2"));
         QCOMPARE(state_->files.openCount(), size_t(0));
     }
@@ -132,9 +116,9 @@ private slots:
         std::vector<std::string> lines;
         QVERIFY(!load("FirstData.txt", lines));
         // The first failure, and the Retry that fails again on the same read.
-        QCOMPARE(script_.texts.size(), size_t(2));
-        QVERIFY(script_.texts[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
-        QCOMPARE(script_.texts[1], script_.texts[0]);
+        QCOMPARE(script_.texts().size(), size_t(2));
+        QVERIFY(script_.texts()[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
+        QCOMPARE(script_.texts()[1], script_.texts()[0]);
         QCOMPARE(state_->strMsgAns, std::string("2"));
         QCOMPARE(state_->files.openCount(), size_t(0));
         // Every line before the missing one was read.
@@ -146,7 +130,7 @@ private slots:
         writeFrameFile(dataFile("FirstData.txt"), 100);
         int shown = 0;
         script_.answers = {Answer::Retry, Answer::Cancel};
-        script_.beforeAnswer = [&] {
+        script_.beforeAnswer = [&](size_t) {
             if (shown++ == 0) writeFrameFile(dataFile("FirstData.txt"), 131072);
         };
         std::vector<std::string> lines;
