@@ -127,7 +127,6 @@ void DotView::dotChanged(int index) {
 void DotView::flushChanges() {
     flushQueued_ = false;
     if (changedBounds_.isEmpty()) return;
-    ++repaintRequests_;
     if (changedRects_.size() <= kMaxSeparateRects) {
         // Few rectangles: uniting them is cheap (setRects would need them banded and sorted).
         QRegion region;

@@ -35,9 +35,6 @@ public:
 
     void dotChanged(int index) override;
 
-    // How many repaint requests the view has made for changed dots (one per handler run).
-    int repaintRequests() const { return repaintRequests_; }
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -58,7 +55,6 @@ private:
     std::vector<QRect> changedRects_;
     QRect changedBounds_;
     bool flushQueued_ = false;
-    int repaintRequests_ = 0;
 };
 
 }  // namespace dotreel
