@@ -341,40 +341,67 @@ void WindowTest::iconIsSixteenColourLcdPicture() {
     QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
 }
 
+namespace {
+
+// The ways the window asks, each answered as the answer it returns.
+enum Asking { Failure, Warning, YesNo, ThreeWay };
+
+Answer askThrough(Dialogs& dialogs, int asking, const std::string& title, const std::string& text) {
+    switch (asking) {
+        case Failure:
+            return dialogs.stepFailed(title, text);
+        case Warning:
+            dialogs.warn(title, text);
+            return Answer::Ok;
+        case YesNo:
+            return dialogs.askYesNo(title, text) ? Answer::Yes : Answer::No;
+        default:  // as asked on closing with unsaved work
+            return dialogs.ask({DialogKind::Question,
+                                title,
+                                text,
+                                {Answer::Save, Answer::Discard, Answer::Cancel},
+                                Answer::Save,
+                                Answer::Cancel});
+    }
+}
+
+}  // namespace
+
 void WindowTest::messageBoxesAnswerReturnAndEscape_data() {
-    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("asking");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("expected");
     QTest::addColumn<int>("icon");
     QTest::addColumn<QList<int>>("buttons");
-    const auto failure = int(DialogKind::StepFailure);
-    const auto warning = int(DialogKind::Warning);
-    const auto question = int(DialogKind::Question);
+    const int warningIcon = QMessageBox::Warning;
+    const int questionIcon = QMessageBox::Question;
+    const int enter = Qt::Key_Return;
+    const int escape = Qt::Key_Escape;
     const QList<int> retryCancel{QMessageBox::Retry, QMessageBox::Cancel};
+    const QList<int> ok{QMessageBox::Ok};
     const QList<int> yesNo{QMessageBox::Yes, QMessageBox::No};
+    const QList<int> threeWay{QMessageBox::Save, QMessageBox::Discard, QMessageBox::Cancel};
     QTest::newRow("failure: Return answers Retry")
-        << failure << int{Qt::Key_Return} << int(Answer::Retry) << int{QMessageBox::Warning}
-        << retryCancel;
+        << int{Failure} << enter << int(Answer::Retry) << warningIcon << retryCancel;
     QTest::newRow("failure: Escape answers Cancel")
-        << failure << int{Qt::Key_Escape} << int(Answer::Cancel) << int{QMessageBox::Warning}
-        << retryCancel;
+        << int{Failure} << escape << int(Answer::Cancel) << warningIcon << retryCancel;
     QTest::newRow("warning: Return answers OK")
-        << warning << int{Qt::Key_Return} << int(Answer::Ok) << int{QMessageBox::Warning}
-        << QList<int>{QMessageBox::Ok};
+        << int{Warning} << enter << int(Answer::Ok) << warningIcon << ok;
     QTest::newRow("warning: Escape answers OK")
-        << warning << int{Qt::Key_Escape} << int(Answer::Ok) << int{QMessageBox::Warning}
-        << QList<int>{QMessageBox::Ok};
-    QTest::newRow("question: Return answers No")
-        << question << int{Qt::Key_Return} << int(Answer::No) << int{QMessageBox::Question}
-        << yesNo;
-    QTest::newRow("question: Escape answers No")
-        << question << int{Qt::Key_Escape} << int(Answer::No) << int{QMessageBox::Question}
-        << yesNo;
+        << int{Warning} << escape << int(Answer::Ok) << warningIcon << ok;
+    QTest::newRow("yes/no: Return answers No")
+        << int{YesNo} << enter << int(Answer::No) << questionIcon << yesNo;
+    QTest::newRow("yes/no: Escape answers No")
+        << int{YesNo} << escape << int(Answer::No) << questionIcon << yesNo;
+    QTest::newRow("three-way: Return answers Save")
+        << int{ThreeWay} << enter << int(Answer::Save) << questionIcon << threeWay;
+    QTest::newRow("three-way: Escape answers Cancel")
+        << int{ThreeWay} << escape << int(Answer::Cancel) << questionIcon << threeWay;
 }
 
 // The real message boxes, answered from inside their own event loop as a user would.
 void WindowTest::messageBoxesAnswerReturnAndEscape() {
-    QFETCH(int, kind);
+    QFETCH(int, asking);
     QFETCH(int, key);
     QFETCH(int, expected);
     QFETCH(int, icon);
@@ -394,21 +421,8 @@ void WindowTest::messageBoxesAnswerReturnAndEscape() {
         for (QAbstractButton* b : box->buttons()) seenButtons << box->standardButton(b);
         QTest::keyClick(box, static_cast<Qt::Key>(key));
     });
-    const std::string title = "cmdFile.Click";
-    const std::string message = "animation.txtの書き込み処理に失敗しました\r\nX";
-    Answer answer = Answer::Save;  // a button none of these boxes has
-    switch (static_cast<DialogKind>(kind)) {
-        case DialogKind::StepFailure:
-            answer = dialogs.stepFailed(title, message);
-            break;
-        case DialogKind::Warning:
-            dialogs.warn(title, message);
-            answer = Answer::Ok;
-            break;
-        case DialogKind::Question:
-            answer = dialogs.askYesNo(title, message) ? Answer::Yes : Answer::No;
-            break;
-    }
+    const Answer answer = askThrough(dialogs, asking, "cmdFile.Click",
+                                     "animation.txtの書き込み処理に失敗しました\r\nX");
     QCOMPARE(seenTitle, u("cmdFile.Click"));  // the box was shown, and answered
     QCOMPARE(int(answer), expected);
     QCOMPARE(seenText, u("animation.txtの書き込み処理に失敗しました\nX"));
