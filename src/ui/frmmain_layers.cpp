@@ -1,7 +1,6 @@
 // Layer selection and the whole-memory layer commands.
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QScrollBar>
 #include <string>
 #include <variant>
@@ -18,8 +17,8 @@ void frmMain::optLayer_Click(int16_t Index) {
     // Given up part-way, the grid keeps the frame it showed while the option shows the new
     // layer: saving then writes the memory to the new layer's file, which is how a first
     // background file is made.
-    if (!loadLayer(s, prompt_, Index)) return;
-    StepRunner step(s, prompt_, kLayerLoadTitle);
+    if (!loadLayer(s, *dialogs_, Index)) return;
+    StepRunner step(s, *dialogs_, kLayerLoadTitle);
     const int32_t frame = hscFrame[0]->value();
     step([&] { Bit_Convert(s.bytFrameData(), s.dots, frame); });
 }
@@ -32,12 +31,7 @@ void frmMain::cmdLayer_Click(int16_t Index) {
         checkLayerCommand({Index, chkLayer->checkState() != Qt::Unchecked, start, end, source});
     if (const auto* refused = std::get_if<LayerInputError>(&check)) {
         // Refused before a byte is written: the memory and the grid stay exactly as they were.
-        const char* title = "cmdLayer_Click";
-        if (warningBox_)
-            warningBox_(title, refused->message);
-        else
-            QMessageBox::warning(this, QString::fromUtf8(title),
-                                 QString::fromStdString(refused->message));
+        dialogs_->warn("cmdLayer_Click", refused->message);
         return;
     }
     ModMain& s = state_;
