@@ -1,6 +1,7 @@
 #include "app/save.h"
 
 #include "files/hexcodec.h"
+#include "platform/safewrite.h"
 #include "platform/textfile.h"
 
 namespace dotreel {

@@ -12,6 +12,7 @@
 #include "core/frame.h"
 #include "files/hexcodec.h"
 #include "platform/errors.h"
+#include "platform/safewrite.h"
 #include "platform/textfile.h"
 #include "tool/args.h"
 #include "tool/cheader.h"
