@@ -2,6 +2,7 @@
 
 #include "files/hexcodec.h"
 #include "files/settingsfile.h"
+#include "platform/safewrite.h"
 #include "platform/textfile.h"
 
 namespace dotreel {

@@ -13,6 +13,7 @@
 #include "files/hexcodec.h"
 #include "files/settingsfile.h"
 #include "platform/errors.h"
+#include "platform/safewrite.h"
 #include "platform/textfile.h"
 #include "tool/args.h"
 #include "tool/cheader.h"

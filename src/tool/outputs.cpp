@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "platform/errors.h"
-#include "platform/textfile.h"
+#include "platform/safewrite.h"
 #include "tool/args.h"
 #include "tool/store.h"
 
@@ -30,6 +30,14 @@ void writeOutputs(const std::vector<OutputFile>& outputs, bool force,
             if (exists && std::filesystem::equivalent(out.path, input, eq))
                 throw ToolError("'" + out.path + "' is the input file; choose another output");
         }
+        // A device or a FIFO is never replaced by a file, even with --force (as root,
+        // "-o /dev/full" would otherwise be swapped for a regular file); a link to a regular
+        // file is fine, the file it names is replaced.
+        const PathKind kind = exists ? pathKind(out.path) : PathKind::Missing;
+        if (kind == PathKind::Folder || kind == PathKind::Other)
+            throw ToolError("cannot write '" + out.path +
+                            "': it is not a regular file (a folder, device or pipe is never "
+                            "replaced)");
         if (exists && !force)
             throw ToolError("'" + out.path + "' already exists (use --force to replace it)");
     }

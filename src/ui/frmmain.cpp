@@ -280,9 +280,10 @@ void frmMain::connectControls() {
 
     for (size_t i = 0; i < optLayer.size(); ++i) {
         const auto index = static_cast<int16_t>(i);
-        connect(optLayer[i], &QRadioButton::toggled, this, [this, index](bool checked) {
-            if (checked) optLayer_Click(index);
-        });
+        // Every click loads, also on the option already selected: that is how a given-up load
+        // is retried and a layer changed on disk is read again. Arrow keys and Space click too.
+        connect(optLayer[i], &QRadioButton::clicked, this,
+                [this, index] { optLayer_Click(index); });
     }
     for (size_t i = 0; i < hscFrame.size(); ++i) {
         const auto index = static_cast<int16_t>(i);

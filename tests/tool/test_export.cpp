@@ -6,6 +6,11 @@
 #include <QtTest>
 #include <regex>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include "support/diskfiles.h"
 #include "tool/eeprom.h"
 #include "toolfixtures.h"
 
@@ -242,6 +247,36 @@ private slots:
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList({"taken.bin"}));
         QVERIFY(QFileInfo(dir_.filePath("out/taken.bin")).isDir());
+    }
+
+    // Even with --force a device or a FIFO is never swapped for a regular file, and the FIFO is
+    // never opened (that would wait for a reader). As root the device is a node of our own, so
+    // that a fault here can never replace /dev/null itself.
+    void specialOutputsAreRefusedEvenWithForce_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("fifo") << "pipe";
+        QTest::newRow("link to a device") << "device-link";
+    }
+
+    void specialOutputsAreRefusedEvenWithForce() {
+        QFETCH(QString, name);
+        QCOMPARE(::mkfifo(path("pipe").c_str(), 0644), 0);
+        std::string device = "/dev/null";
+        if (::geteuid() == 0) {
+            device = path("null");
+            if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+                QSKIP("no device node can be made here");
+        }
+        QCOMPARE(::symlink(device.c_str(), path("device-link").c_str()), 0);
+        const Run r = run({"export", str(input_), "--format", "bin", "--force", "-o", path(name)});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.find("not a regular file") != std::string::npos, r.err.c_str());
+        QVERIFY(S_ISFIFO(support::statOf(path("pipe")).st_mode));
+        QVERIFY(S_ISLNK(support::statOf(path("device-link")).st_mode));
+        struct stat target {};
+        QCOMPARE(::stat(device.c_str(), &target), 0);
+        QVERIFY(S_ISCHR(target.st_mode));
+        for (const QString& e : support::entriesOf(dir_.path())) QVERIFY(!e.startsWith('.'));
     }
 
     void badArgumentsAreExplained_data() {

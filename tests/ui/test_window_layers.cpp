@@ -139,6 +139,55 @@ private slots:
                  QByteArray::fromStdString(formatFrameFile(*image_)));
     }
 
+    void clickOnTheSelectedOptionReadsTheFileAgain() {
+        frmMain& w = *window_;
+        QVERIFY(w.optLayer[0]->isChecked());
+        QVERIFY(folder_->writeFrameFile(*background_, "FirstData.txt"));
+        QTest::mouseClick(w.optLayer[0], Qt::LeftButton);
+        QVERIFY(w.optLayer[0]->isChecked());
+        QVERIFY(storeEquals(w.state().bytFrameData(), *background_));
+        QVERIFY(prompt_.calls.empty());
+    }
+
+    // Each way of activating an option runs the load exactly once: with the files gone, one
+    // run is one step-failure dialog.
+    void everyActivationLoadsOnce_data() {
+        QTest::addColumn<int>("focused");
+        QTest::addColumn<int>("key");  // 0: a mouse click on the focused option
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("step");
+        const QString first = u("FirstData.txtのオープン");
+        const QString second = u("SecondData.txtのオープン");
+        QTest::newRow("click on the selected option") << 0 << 0 << 0 << first;
+        QTest::newRow("click on another option") << 1 << 0 << 1 << second;
+        QTest::newRow("space on the selected option") << 0 << int(Qt::Key_Space) << 0 << first;
+        QTest::newRow("arrow down to the next option") << 0 << int(Qt::Key_Down) << 1 << second;
+    }
+
+    void everyActivationLoadsOnce() {
+        QFETCH(int, focused);
+        QFETCH(int, key);
+        QFETCH(int, selected);
+        QFETCH(QString, step);
+        frmMain& w = *window_;
+        QVERIFY(QFile::remove(folder_->dataFile("FirstData.txt")));
+        QVERIFY(QFile::remove(folder_->dataFile("SecondData.txt")));
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QRadioButton* option = w.optLayer[static_cast<size_t>(focused)];
+        option->setFocus();
+        QCOMPARE(QApplication::focusWidget(), option);
+        prompt_.answers = {Answer::Cancel, Answer::Cancel};
+        if (key == 0)
+            QTest::mouseClick(option, Qt::LeftButton);
+        else
+            QTest::keyClick(option, static_cast<Qt::Key>(key));
+        QVERIFY(w.optLayer[static_cast<size_t>(selected)]->isChecked());
+        QCOMPARE(prompt_.calls.size(), size_t{1});
+        QVERIFY(QString::fromStdString(prompt_.calls[0].text).startsWith(step));
+        QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
+    }
+
     void saveWritesTheSelectedLayerAndTheBoxesAsTheyStand() {
         frmMain& w = *window_;
         w.state().bytFrameData()[0] = 0xA0;
