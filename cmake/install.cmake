@@ -14,7 +14,7 @@ add_custom_command(
   COMMENT "Drawing the desktop entry's icon")
 add_custom_target(dotreel-icon ALL DEPENDS ${CMAKE_BINARY_DIR}/dotreel.png)
 
-install(TARGETS dotreel dotreel-tool RUNTIME DESTINATION .)
+install(TARGETS dotreel dotreel-tool dotreel-tool-pictures RUNTIME DESTINATION .)
 install(FILES ${CMAKE_BINARY_DIR}/dotreel.png ${CMAKE_SOURCE_DIR}/assets/dotreel.desktop
   DESTINATION .)
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/scripts/install-desktop DESTINATION .)
