@@ -298,7 +298,7 @@ std::vector<OutputFile> exportBytes(const ExportContext& c, bool intelHex) {
             described + " are " + std::to_string(count) + " frames; a " + std::string(chip->name) +
             " holds " + std::to_string(framesPerChip(chip->bytes)) + " (" +
             std::to_string(chip->bytes) + " bytes / " + std::to_string(kFrameBytes) + ")");
-    return {{c.output, encode(packFrames(c.store, frames))}};
+    return {{c.output, encode(packFrameList(c.store, frames))}};
 }
 
 std::vector<OutputFile> exportC(const ExportContext& c, std::ostream& err) {

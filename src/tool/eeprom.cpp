@@ -39,10 +39,10 @@ std::optional<ChipType> chipTypeByName(std::string_view name) {
 }
 
 std::string packFrames(const FrameMemory& store, const FrameRange& range) {
-    return packFrames(store, range.frames());
+    return packFrameList(store, range.frames());
 }
 
-std::string packFrames(const FrameMemory& store, const std::vector<int>& frames) {
+std::string packFrameList(const FrameMemory& store, const std::vector<int>& frames) {
     std::string out;
     out.reserve(frames.size() * kFrameBytes);
     for (int f : frames) {

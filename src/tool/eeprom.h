@@ -54,7 +54,7 @@ constexpr ChipAddress frameEndAddress(int frame) {
 // The bytes of the frames of `range`, in the order the range runs, packed from address 0.
 std::string packFrames(const FrameMemory& store, const FrameRange& range);
 // The same for frames in the order listed.
-std::string packFrames(const FrameMemory& store, const std::vector<int>& frames);
+std::string packFrameList(const FrameMemory& store, const std::vector<int>& frames);
 
 // Bytes `first`..`first + count - 1` of the store as they are.
 std::string storeBytes(const FrameMemory& store, int first, int count);
