@@ -112,19 +112,29 @@ std::string describeOptions(const std::vector<OptionDef>& options) {
     std::string out = "Options:\n";
     for (const auto& option : options) {
         if (option.help.empty()) continue;
+        // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "x" + std::string.
         std::string left = "  ";
-        if (option.shortName != 0) left += std::string("-") + option.shortName + ", ";
-        left += "--" + std::string(option.name);
-        if (option.takesValue()) left += " " + std::string(option.value);
+        if (option.shortName != 0) {
+            left += '-';
+            left += option.shortName;
+            left += ", ";
+        }
+        left += "--";
+        left.append(option.name);
+        if (option.takesValue()) {
+            left += ' ';
+            left.append(option.value);
+        }
         out += left;
         if (left.size() + 2 > kHelpColumn) {
-            out += "\n" + std::string(kHelpColumn, ' ');
+            out += '\n';
+            out.append(kHelpColumn, ' ');
         } else {
-            out += std::string(kHelpColumn - left.size(), ' ');
+            out.append(kHelpColumn - left.size(), ' ');
         }
         for (char c : option.help) {
             out += c;
-            if (c == '\n') out += std::string(kHelpColumn, ' ');
+            if (c == '\n') out.append(kHelpColumn, ' ');
         }
         out += "\n";
     }
