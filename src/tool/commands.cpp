@@ -61,7 +61,8 @@ const char kInfoHelp[] =
     "Lists the frames of a frame file that hold a lit dot, the first and the last of them, and\n"
     "the EEPROM map: for each used frame the chip (0 or 1) and byte addresses when the\n"
     "131072-byte store is split over two 24C512 (chip 0 holds bytes 0..65535), and how many of\n"
-    "the used frames fit one 24C64, 24C128, 24C256 or 24C512 (488 bytes a frame).\n";
+    "the used frames fit one 24C64, 24C128, 24C256 or 24C512 (488 bytes a frame): the frames\n"
+    "'export --chip TYPE' packs when no --frames is given, the empty ones between them left out.\n";
 
 const char kExportHelp[] =
     "Usage: dotreel-tool export FILE --format FORMAT -o OUTPUT [OPTIONS]\n"
