@@ -5,6 +5,7 @@
 // Prints figures; asserts nothing.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +43,10 @@ double medianMs(int runs, const std::function<void()>& work) {
     return times[times.size() / 2];
 }
 
+// Processor time (user + system) of the last program run by spawnAndWait, in milliseconds: on
+// a machine shared with other work the wall-clock time mostly measures the waiting.
+double lastCpuMs = 0;
+
 // Runs a program to its end, standard output to `stdoutPath` (or /dev/null), errors dropped.
 void spawnAndWait(const std::vector<std::string>& argv,
                   const std::string& stdoutPath = "/dev/null") {
@@ -56,7 +61,10 @@ void spawnAndWait(const std::vector<std::string>& argv,
     pid_t pid = 0;
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
         int status = 0;
-        waitpid(pid, &status, 0);
+        struct rusage usage {};
+        wait4(pid, &status, 0, &usage);
+        lastCpuMs = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
     }
     posix_spawn_file_actions_destroy(&actions);
 }
@@ -72,17 +80,33 @@ long long fileSize(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
+// The median wall-clock and processor times of `runs` runs of a program, in milliseconds.
+struct Times {
+    double wall;
+    double cpu;
+};
+Times processTimes(int runs, const std::function<void()>& run) {
+    std::vector<double> cpu;
+    const double wall = medianMs(runs, [&] {
+        run();
+        cpu.push_back(lastCpuMs);
+    });
+    std::sort(cpu.begin(), cpu.end());
+    return {wall, cpu[cpu.size() / 2]};
+}
+
 // One row: our whole process against the reference's, medians of `runs`.
 void sideBySide(const char* what, int runs, const std::function<void()>& ours,
                 const std::string& reference, const std::function<void()>& theirs) {
-    const double a = medianMs(runs, ours);
+    const Times a = processTimes(runs, ours);
+    std::printf("  %-30s %7.2f %7.2f", what, a.wall, a.cpu);
     if (!installed(reference)) {
-        std::printf("  %-34s %8.2f ms   (%s not installed)\n", what, a, reference.c_str());
+        std::printf("   (%s not installed)\n", reference.c_str());
         return;
     }
-    const double b = medianMs(runs, theirs);
-    std::printf("  %-34s %8.2f ms   %-10s %8.2f ms   ratio %5.2f\n", what, a, reference.c_str(), b,
-                a / b);
+    const Times b = processTimes(runs, theirs);
+    std::printf("   %-8s %7.2f %7.2f   %5.2f %5.2f\n", reference.c_str(), b.wall, b.cpu,
+                a.wall / b.wall, a.cpu / b.cpu);
 }
 
 void wholeProcesses(const std::string& folder) {
@@ -94,7 +118,12 @@ void wholeProcesses(const std::string& folder) {
     const std::string bin = out + "/store.bin";
     spawnAndWait({tool, "export", demo, "--format", "bin", "--force", "-o", bin});
     const int runs = 21;
-    std::printf("\nwhole processes on the demo animation, median of %d runs\n", runs);
+    std::printf(
+        "\nwhole processes on the demo animation, median of %d runs, ms wall and cpu "
+        "(user + system)\n",
+        runs);
+    std::printf("  %-30s %7s %7s   %-8s %7s %7s   %5s %5s\n", "dotreel-tool", "wall", "cpu", "ref.",
+                "wall", "cpu", "x wall", "x cpu");
     sideBySide(
         "--help (start-up alone)", runs,
         [&] {
@@ -144,10 +173,11 @@ void wholeProcesses(const std::string& folder) {
             spawnAndWait({tool, "check", demo});
         },
         "xxd", xxdRevert);
-    std::printf("  %-34s %8.2f ms\n", "export png, 268 numbered files", medianMs(5, [&] {
-                    spawnAndWait({tool, "export", demo, "--format", "png", "--frames", "0..267",
-                                  "--force", "-o", out + "/p.png"});
-                }));
+    const Times png = processTimes(5, [&] {
+        spawnAndWait({tool, "export", demo, "--format", "png", "--frames", "0..267", "--force",
+                      "-o", out + "/p.png"});
+    });
+    std::printf("  %-30s %7.2f %7.2f\n", "export png, 268 numbered files", png.wall, png.cpu);
 
     // GIF sizes: the demo, and frames of random dots (every frame changes everywhere).
     std::ofstream(out + "/random.txt", std::ios::binary) << [] {

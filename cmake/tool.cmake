@@ -26,6 +26,12 @@ set_target_properties(dotreel_tool PROPERTIES AUTOMOC OFF)
 add_executable(dotreel-tool ${CMAKE_SOURCE_DIR}/src/tool/main.cpp)
 target_link_libraries(dotreel-tool PRIVATE dotreel_tool_core)
 set_target_properties(dotreel-tool PROPERTIES AUTOMOC OFF)
+# Resolving the C++ runtime's symbols at every start costs more than the short commands take;
+# linked in, the program starts about as fast as a C one. (Not with the sanitizers, whose
+# run-time wants the shared one.)
+if(NOT DOTREEL_SANITIZE)
+  target_link_options(dotreel-tool PRIVATE -static-libstdc++ -static-libgcc)
+endif()
 
 add_executable(dotreel-tool-pictures ${CMAKE_SOURCE_DIR}/src/tool/picturemain.cpp)
 target_link_libraries(dotreel-tool-pictures PRIVATE dotreel_tool)
