@@ -20,8 +20,8 @@ namespace {
 // The same kinds of option the tool declares: flags, values, a short name.
 const std::vector<OptionDef>& options() {
     static const std::vector<OptionDef> known = {
-        {"help", "", 'h', "h"},        {"format", "FORMAT", 0, "f"}, {"output", "PATH", 'o', "o"},
-        {"force", "", 0, "x"},         {"frames", "A..B", 0, "r"},   {"scale", "N", 0, "s"},
+        {"help", "", 'h', "h"},    {"format", "FORMAT", 0, "f"}, {"output", "PATH", 'o', "o"},
+        {"force", "", 0, "x"},     {"frames", "A..B", 0, "r"},   {"scale", "N", 0, "s"},
         {"lit", "RRGGBB", 0, "l"},
     };
     return known;
@@ -40,8 +40,8 @@ void checkWord(const std::string& word) {
         check(static_cast<int>(frames.size()) == r.count() && frames.front() == r.first &&
                   frames.back() == r.last,
               "a frame range lists other frames than it spans");
-        const FrameRange again = parseFrameRange(
-            std::to_string(r.first) + ".." + std::to_string(r.last), "--frames");
+        const FrameRange again =
+            parseFrameRange(std::to_string(r.first) + ".." + std::to_string(r.last), "--frames");
         check(again.first == r.first && again.last == r.last, "a range did not read back");
     } catch (const UsageError&) {
     }
