@@ -113,7 +113,7 @@ const std::vector<uint8_t>& smallestRectangle(const std::vector<uint8_t>& pixels
         }
     }
     const size_t sizes[3] = {lzwBits(plain), lzwBits(clear), lzwBits(runs)};
-    const size_t best = static_cast<size_t>(std::min_element(sizes, sizes + 3) - sizes);
+    const auto best = static_cast<size_t>(std::min_element(sizes, sizes + 3) - sizes);
     return scratch[best];
 }
 
