@@ -5,6 +5,7 @@
 
 #include "platform/errors.h"
 #include "platform/safewrite.h"
+#include "platform/syncfiles.h"
 #include "tool/args.h"
 #include "tool/store.h"
 
@@ -41,12 +42,24 @@ void writeOutputs(const std::vector<OutputFile>& outputs, bool force,
         if (exists && !force)
             throw ToolError("'" + out.path + "' already exists (use --force to replace it)");
     }
+    // Many files are put on the disk together at the end: waiting for the disk after each of
+    // them would cost far more than writing them.
+    const bool many = outputs.size() > 1;
     for (const auto& out : outputs) {
         try {
-            writeFileAtomically(out.path, out.data);
+            writeFileAtomically(out.path, out.data, /*flush*/ !many);
         } catch (const PlatformError& e) {
             throw ToolError("cannot write " + describeFailure(e, out.path));
         }
+    }
+    if (!many) return;
+    std::vector<std::string> paths;
+    paths.reserve(outputs.size());
+    for (const auto& out : outputs) paths.push_back(out.path);
+    try {
+        syncFiles(paths);
+    } catch (const PlatformError& e) {
+        throw ToolError("cannot put the written files on the disk: " + std::string(e.what()));
     }
 }
 

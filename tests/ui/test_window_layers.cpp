@@ -146,7 +146,7 @@ private slots:
         QTest::mouseClick(w.optLayer[0], Qt::LeftButton);
         QVERIFY(w.optLayer[0]->isChecked());
         QVERIFY(storeEquals(w.state().bytFrameData(), *background_));
-        QVERIFY(prompt_.calls.empty());
+        QVERIFY(dialogs_.calls.empty());
     }
 
     // Each way of activating an option runs the load exactly once: with the files gone, one
@@ -177,14 +177,14 @@ private slots:
         QRadioButton* option = w.optLayer[static_cast<size_t>(focused)];
         option->setFocus();
         QCOMPARE(QApplication::focusWidget(), option);
-        prompt_.answers = {Answer::Cancel, Answer::Cancel};
+        dialogs_.answers = {Answer::Cancel, Answer::Cancel};
         if (key == 0)
             QTest::mouseClick(option, Qt::LeftButton);
         else
             QTest::keyClick(option, static_cast<Qt::Key>(key));
         QVERIFY(w.optLayer[static_cast<size_t>(selected)]->isChecked());
-        QCOMPARE(prompt_.calls.size(), size_t{1});
-        QVERIFY(QString::fromStdString(prompt_.calls[0].text).startsWith(step));
+        QCOMPARE(dialogs_.calls.size(), size_t{1});
+        QVERIFY(QString::fromStdString(dialogs_.calls[0].text).startsWith(step));
         QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
     }
 
