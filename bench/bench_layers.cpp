@@ -68,10 +68,13 @@ int main() {
     for (auto& b : pattern) b = static_cast<uint8_t>(b ^ 0x5A);
     writeText(state.strDataPath + "SecondData.txt", formatFrameFile(pattern));
 
-    const FailurePrompt failHard = [](const std::string& title, const std::string& text) {
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-        return Answer::Cancel;
-    };
+    // A failure would spoil the figures: say so and give the load up.
+    struct FailHard : Dialogs {
+        Answer ask(const Dialog& dialog) override {
+            std::fprintf(stderr, "%s: %s\n", dialog.title.c_str(), dialog.text.c_str());
+            return Answer::Cancel;
+        }
+    } failHard;
     const int runs = 30;
 
     print("load one layer (FirstData.txt)", runs,

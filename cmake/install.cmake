@@ -31,7 +31,7 @@ function(dotreel_install_layout component bin share icons)
   else()
     set(only COMPONENT portable)
   endif()
-  install(TARGETS dotreel dotreel-tool RUNTIME DESTINATION ${bin} ${only})
+  install(TARGETS dotreel dotreel-tool dotreel-tool-pictures RUNTIME DESTINATION ${bin} ${only})
   foreach(size IN LISTS DOTREEL_ICON_SIZES)
     install(FILES ${DOTREEL_ICON_DIR}/dotreel-${size}.png
       DESTINATION ${icons}/${size}x${size}/apps RENAME dotreel.png ${only})

@@ -226,13 +226,16 @@ void checkLoadLayer(int16_t index, const std::string& content, bool whole,
     state.strSetPath = fuzzsupport::scratchFolder() + "設定/";
     const auto before = patternMemory();
     state.bytFrameData() = *before;
-    int questions = 0;
-    const FailurePrompt cancel = [&questions](const std::string&, const std::string&) {
-        ++questions;
-        return Answer::Cancel;
-    };
+    struct CancelEvery : Dialogs {
+        int questions = 0;
+        Answer ask(const Dialog&) override {
+            ++questions;
+            return Answer::Cancel;
+        }
+    } cancel;
 
     const bool loaded = loadLayer(state, cancel, index);
+    const int questions = cancel.questions;
     check(state.files.openCount() == 0, "a file stayed open after loading a layer");
     check(loaded == whole, "loadLayer's result does not match the file's length");
     if (!loaded) {

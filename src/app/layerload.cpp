@@ -24,8 +24,8 @@ bool readLayerFile(ModMain& state, StepRunner& step, const LayerFile& file, Fram
 
 }  // namespace
 
-bool loadLayer(ModMain& state, const FailurePrompt& prompt, int16_t index) {
-    StepRunner step(state, prompt, kLayerLoadTitle);
+bool loadLayer(ModMain& state, Dialogs& dialogs, int16_t index) {
+    StepRunner step(state, dialogs, kLayerLoadTitle);
     auto bytes = std::make_unique<FrameBytes>();
     switch (index) {
         case 0:

@@ -17,6 +17,6 @@ inline constexpr const char* kLayerLoadTitle = "optLayer_Click";
 // in full before a byte of its target changes. Returns false when the user gave up a failed
 // step: the memory then holds what it held before that file was begun (for 3, a failure on the
 // background leaves the image layer). The caller shows the selected frame only on true.
-bool loadLayer(ModMain& state, const FailurePrompt& prompt, int16_t index);
+bool loadLayer(ModMain& state, Dialogs& dialogs, int16_t index);
 
 }  // namespace dotreel

@@ -2,6 +2,7 @@
 
 #include "files/hexcodec.h"
 #include "files/settingsfile.h"
+#include "platform/safewrite.h"
 #include "platform/textfile.h"
 
 namespace dotreel {
@@ -42,8 +43,8 @@ const char* frameFileForSave(const std::array<bool, 4>& layerSelected) {
     return target != nullptr ? target->fileName : nullptr;
 }
 
-bool saveAll(ModMain& state, const FailurePrompt& prompt, const SaveInput& input, bool flush) {
-    StepRunner step(state, prompt, kSaveTitle);
+bool saveAll(ModMain& state, Dialogs& dialogs, const SaveInput& input, bool flush) {
+    StepRunner step(state, dialogs, kSaveTitle);
     // The whole text is ready before the file is touched.
     const std::string frameText = formatFrameFile(state.bytFrameData());
     if (const SaveTarget* target = targetFor(input.layerSelected)) {

@@ -27,7 +27,6 @@ const char* frameFileForSave(const std::array<bool, 4>& layerSelected);
 // asks Retry or Cancel; Retry writes the whole file again, Cancel ends the save with the file
 // untouched and nothing written after it. Returns true when everything was written. `flush`
 // false skips forcing the data to the disk (for measurements only).
-bool saveAll(ModMain& state, const FailurePrompt& prompt, const SaveInput& input,
-             bool flush = true);
+bool saveAll(ModMain& state, Dialogs& dialogs, const SaveInput& input, bool flush = true);
 
 }  // namespace dotreel

@@ -7,7 +7,8 @@ std::string stepFailureText(const std::string& stepName, const std::string& desc
 }
 
 bool StepRunner::askRetry(const PlatformError& error) {
-    const Answer answer = prompt_(title_, stepFailureText(state_.strProcName, error.description()));
+    const Answer answer =
+        dialogs_.stepFailed(title_, stepFailureText(state_.strProcName, error.description()));
     state_.strMsgAns = std::to_string(static_cast<int>(answer));
     return answer == Answer::Retry;
 }

@@ -2,27 +2,22 @@
 // Retry runs the same statement again (its variables as they were), Cancel gives up the handler.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <utility>
 
+#include "app/dialogs.h"
 #include "app/modmain.h"
 #include "platform/errors.h"
 
 namespace dotreel {
-
-enum class Answer { Retry = 4, Cancel = 2 };
-
-// Shows the step-failure dialog: a title and a text; returns the user's choice.
-using FailurePrompt = std::function<Answer(const std::string& title, const std::string& text)>;
 
 // The dialog text: the step name, "に失敗しました", a line break, the error's description.
 std::string stepFailureText(const std::string& stepName, const std::string& description);
 
 class StepRunner {
 public:
-    StepRunner(ModMain& state, FailurePrompt prompt, std::string title)
-        : state_(state), prompt_(std::move(prompt)), title_(std::move(title)) {}
+    StepRunner(ModMain& state, Dialogs& dialogs, std::string title)
+        : state_(state), dialogs_(dialogs), title_(std::move(title)) {}
 
     // Runs `statement` until it succeeds (true) or the user cancels after a failure (false).
     // On false the caller leaves its handler at once.
@@ -44,7 +39,7 @@ private:
     bool askRetry(const PlatformError& error);
 
     ModMain& state_;
-    FailurePrompt prompt_;
+    Dialogs& dialogs_;
     std::string title_;
 };
 

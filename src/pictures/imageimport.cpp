@@ -6,10 +6,56 @@
 #include <cmath>
 
 #include "core/dotgrid.h"
+#include "platform/quietstderr.h"
 
 namespace dotreel::pictures {
 
+namespace {
+
+// Qt and the libraries under it report trouble with a picture as warnings on the terminal
+// ("libpng error: ...", "... allocation limit ..."); while a picture is read they are caught
+// here instead, and the command reports one clear message of its own.
+std::vector<std::string>& caughtWarnings() {
+    static std::vector<std::string> warnings;
+    return warnings;
+}
+
+void catchWarning(QtMsgType, const QMessageLogContext&, const QString& message) {
+    caughtWarnings().push_back(message.toStdString());
+}
+
+class WarningCatcher {
+public:
+    WarningCatcher() : previous_(qInstallMessageHandler(catchWarning)) { caughtWarnings().clear(); }
+    ~WarningCatcher() { qInstallMessageHandler(previous_); }
+    WarningCatcher(const WarningCatcher&) = delete;
+    WarningCatcher& operator=(const WarningCatcher&) = delete;
+
+    bool mentions(const char* text) const {
+        for (const auto& w : caughtWarnings())
+            if (w.find(text) != std::string::npos) return true;
+        return quiet_.caught().find(text) != std::string::npos;
+    }
+
+private:
+    QtMessageHandler previous_;
+    // libpng writes its errors straight to the terminal, past Qt's message handler.
+    QuietStderr quiet_;
+};
+
+std::string tooLarge(const std::string& path, QSize size) {
+    std::string shown = "picture '" + path + "' is too large";
+    if (size.isValid())
+        shown +=
+            ": " + std::to_string(size.width()) + "x" + std::to_string(size.height()) + " pixels";
+    return shown + "; the limit is " + std::to_string(QImageReader::allocationLimit()) +
+           " MB of pixels (4 bytes each)";
+}
+
+}  // namespace
+
 std::vector<QImage> readPictures(const std::string& path) {
+    const WarningCatcher catcher;
     QImageReader reader(QString::fromStdString(path));
     // Pictures are used at their stored size; a JPEG's orientation tag still applies.
     reader.setAutoTransform(true);
@@ -17,6 +63,11 @@ std::vector<QImage> readPictures(const std::string& path) {
     if (!reader.canRead())
         throw PictureError("cannot read picture '" + path +
                            "': " + reader.errorString().toStdString());
+    const QSize size = reader.size();
+    const long long limit = static_cast<long long>(QImageReader::allocationLimit()) << 20;
+    if (size.isValid() && limit > 0 &&
+        static_cast<long long>(size.width()) * size.height() * 4 > limit)
+        throw PictureError(tooLarge(path, size));
     // An animation yields its frames one read() at a time; a still image yields one.
     for (;;) {
         QImage picture = reader.read();
@@ -24,9 +75,11 @@ std::vector<QImage> readPictures(const std::string& path) {
         pictures.push_back(std::move(picture));
         if (!reader.supportsAnimation() || !reader.canRead()) break;
     }
-    if (pictures.empty())
+    if (pictures.empty()) {
+        if (catcher.mentions("allocation limit")) throw PictureError(tooLarge(path, size));
         throw PictureError("cannot read picture '" + path +
                            "': " + reader.errorString().toStdString());
+    }
     return pictures;
 }
 

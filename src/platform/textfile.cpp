@@ -96,59 +96,6 @@ void FileTable::close(int16_t fileNo) {
     files_.erase(fileNo);
 }
 
-void writeFileAtomically(const std::string& path, std::string_view data, bool flush) {
-    struct stat old {};
-    const bool exists = ::stat(path.c_str(), &old) == 0;
-    if (exists && (old.st_mode & 0222) == 0) throw fileError(EACCES, path);
-
-    const std::filesystem::path target(path);
-    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "." + std::string.
-    std::string hiddenName = ".";
-    hiddenName += target.filename().string();
-    hiddenName += ".XXXXXX";
-    std::string tmpl = target.parent_path() / hiddenName;
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) throw fileError(errno, path);
-
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(tmpl.c_str());
-        return fileError(err, path);
-    };
-
-    ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644);
-    size_t written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw fail(errno);
-        }
-        written += static_cast<size_t>(n);
-    }
-    if (flush && ::fsync(fd) != 0) throw fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(tmpl.c_str());
-        throw fileError(err, path);
-    }
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmpl.c_str());
-        throw fileError(err, path);
-    }
-    if (flush) {
-        // The rename itself reaches the disk only with the folder's entry.
-        const std::string folder =
-            target.parent_path().empty() ? std::string(".") : target.parent_path().string();
-        const int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirfd >= 0) {
-            ::fsync(dirfd);
-            ::close(dirfd);
-        }
-    }
-}
-
 std::string resolveFileName(const std::string& folder, const std::string& name) {
     // Every spelling of a name must reach the same file, also when the folder holds several
     // names that differ only in letter case ("Data.txt" beside "data.txt"): otherwise a save

@@ -1,11 +1,13 @@
-// Sequential text files as the handlers use them: numbered input files read line by line,
-// and whole files written so that a failure never leaves a half-written file behind.
+// Sequential text files as the handlers use them: numbered input files read line by line.
+// Whole-file writes live in safewrite.h, included here for the callers that use both.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
+
+#include "platform/safewrite.h"
 
 namespace dotreel {
 
@@ -83,12 +85,6 @@ private:
     };
     LastFile last_;
 };
-
-// Writes `data` as the whole content of `path`: into a temporary file in the same folder,
-// flushed to disk (unless `flush` is false), then renamed over the old file. On any failure the
-// temporary file is removed, the old file is left exactly as it was, and PlatformError is
-// thrown. A file without any write permission is refused, as a read-only file.
-void writeFileAtomically(const std::string& path, std::string_view data, bool flush = true);
 
 // The path of `name` in `folder`, the name matched without regard to letter case ("data.txt"
 // finds "Data.txt"); when several names match, every spelling gives the byte-wise smallest of

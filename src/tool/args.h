@@ -2,10 +2,12 @@
 // arguments between them. Every mistake is a UsageError, reported with exit status 2.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dotreel::tool {
@@ -22,10 +24,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// One option, declared once: the parser, the help text and the check that it suits the chosen
+// export format all read it from here.
 struct OptionDef {
-    std::string name;         // long name without the dashes: "format"
-    bool takesValue = false;  // "--format bin" or "--format=bin"
-    char shortName = 0;       // 'o' for "-o out.bin"; 0 for none
+    std::string_view name;   // long name without the dashes: "format"
+    std::string_view value;  // what its value is called in the help ("PATH"); empty: a flag
+    char shortName = 0;      // 'o' for "-o out.bin"; 0 for none
+    std::string_view help;   // the help text; a '\n' starts a new line of it
+    unsigned formats = ~0U;  // export formats it applies to (bits of a format list)
+
+    bool takesValue() const { return !value.empty(); }
 };
 
 class ParsedArgs {
@@ -47,5 +55,18 @@ ParsedArgs parseArgs(const std::vector<std::string>& args, const std::vector<Opt
 
 // A whole decimal number within [low, high]; `what` names it in the error ("--at").
 int parseInteger(const std::string& text, int low, int high, const std::string& what);
+
+// "RRGGBB" or "#RRGGBB" as 0xFFRRGGBB (opaque); false when the text is neither.
+bool parseColour(const std::string& text, uint32_t& colour);
+
+// The Options section of a help text: each option with its value name and help, aligned.
+std::string describeOptions(const std::vector<OptionDef>& options);
+
+// The one of `names` nearest to `typed` by edit distance, when it is close enough to be a
+// likely typo; empty otherwise.
+std::string nearestName(std::string_view typed, const std::vector<std::string_view>& names);
+
+// `text` in lower case (ASCII letters only).
+std::string lowerCase(std::string_view text);
 
 }  // namespace dotreel::tool

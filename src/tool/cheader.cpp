@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-
-#include "files/hexcodec.h"
+#include <cstdint>
 
 namespace dotreel::tool {
 namespace {
@@ -49,7 +48,7 @@ bool isValidCIdentifier(std::string_view name) {
 }
 
 std::string formatCHeader(const FrameMemory& store, const FrameRange& range, std::string_view name,
-                          std::string_view source) {
+                          std::string_view source, const PlayMacros* play) {
     const std::string macro = upperCase(name);
     const std::string guard = macro + "_H";
     const std::string count = std::to_string(range.count());
@@ -75,15 +74,28 @@ std::string formatCHeader(const FrameMemory& store, const FrameRange& range, std
     out += "#define " + macro + "_FRAME_COUNT " + count + "\n";
     out += "#define " + macro + "_FRAME_BYTES " + std::to_string(kFrameBytes) + "\n";
     out += "#define " + macro + "_FIRST_FRAME " + std::to_string(range.first) + "\n\n";
+    if (play != nullptr) {
+        out +=
+            "/* Playback as the editor's animation.txt sets it (frame numbers of the store). */\n";
+        out += "#define DOTREEL_PLAY_START " + std::to_string(play->start) + "\n";
+        out += "#define DOTREEL_PLAY_END " + std::to_string(play->end) + "\n";
+        out += "#define DOTREEL_PLAY_INTERVAL_MS " + std::to_string(play->intervalMs) + "\n";
+        out += std::string("#define DOTREEL_PLAY_REPEAT ") + (play->repeat ? "1" : "0") + "\n\n";
+    }
     out += "static const uint8_t " + std::string(name) + "[" + count + "][" +
            std::to_string(kFrameBytes) + "] = {\n";
+    // One frame's text has a fixed length; written in place, no piece built per byte.
+    static constexpr char kDigits[] = "0123456789ABCDEF";
     for (int f : range.frames()) {
-        out += "    { /* frame " + std::to_string(f) + " */\n";
-        const size_t base = static_cast<size_t>(f) * kFrameBytes;
+        out += "    { /* frame ";
+        out += std::to_string(f);
+        out += " */\n";
+        const uint8_t* bytes = store.data() + static_cast<size_t>(f) * kFrameBytes;
         for (int j = 0; j < kFrameBytes; ++j) {
-            if (j % 16 == 0) out += "        ";
-            out += "0x" + funDHChange(store[base + static_cast<size_t>(j)]);
-            if (j + 1 < kFrameBytes) out += (j % 16 == 15) ? ",\n" : ", ";
+            if (j % 16 == 0) out.append("        ");
+            const char cell[4] = {'0', 'x', kDigits[bytes[j] >> 4], kDigits[bytes[j] & 0x0F]};
+            out.append(cell, 4);
+            if (j + 1 < kFrameBytes) out.append((j % 16 == 15) ? ",\n" : ", ");
         }
         out += "\n    },\n";
     }

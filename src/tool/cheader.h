@@ -18,7 +18,15 @@ bool isValidCIdentifier(std::string_view name);
 // The header: include guard, <stdint.h>, NAME_FRAME_COUNT / NAME_FRAME_BYTES / NAME_FIRST_FRAME
 // macros and `static const uint8_t NAME[count][488]` holding the frames of `range` in the order
 // it runs. `source` is named in the comment.
+// With `play`, the playback settings follow as DOTREEL_PLAY_START, DOTREEL_PLAY_END,
+// DOTREEL_PLAY_INTERVAL_MS and DOTREEL_PLAY_REPEAT (1 or 0) for a firmware player.
+struct PlayMacros {
+    int start;
+    int end;
+    int intervalMs;
+    bool repeat;
+};
 std::string formatCHeader(const FrameMemory& store, const FrameRange& range, std::string_view name,
-                          std::string_view source);
+                          std::string_view source, const PlayMacros* play = nullptr);
 
 }  // namespace dotreel::tool

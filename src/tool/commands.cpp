@@ -1,27 +1,25 @@
 #include "tool/commands.h"
 
-#include <QImage>
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <iomanip>
 #include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "core/frame.h"
 #include "files/hexcodec.h"
 #include "files/settingsfile.h"
-#include "pictures/imageimport.h"
 #include "platform/errors.h"
-#include "platform/textfile.h"
 #include "tool/args.h"
 #include "tool/cheader.h"
 #include "tool/checkfile.h"
 #include "tool/eeprom.h"
-#include "tool/gifexport.h"
 #include "tool/outputs.h"
-#include "tool/render.h"
+#include "tool/pictures.h"
 #include "tool/store.h"
 
 namespace dotreel::tool {
@@ -40,39 +38,9 @@ const char kMainHelp[] =
     "  import IMAGE... --into FILE --at FRAME\n"
     "                           turn pictures into frames of a frame file\n"
     "\n"
-    "Run 'dotreel-tool COMMAND --help' for the options of a command.\n"
+    "Run 'dotreel-tool COMMAND --help' for the options of a command,\n"
+    "'dotreel-tool --version' for the version.\n"
     "Exit status: 0 success, 1 problems found or the work failed, 2 wrong arguments.\n";
-
-// Built from the declared ranges, so that the help states what `check` applies.
-const char* checkHelp() {
-    static const std::string text = [] {
-        auto range = [](SettingsRange r) {
-            return std::to_string(r.low) + ".." + std::to_string(r.high);
-        };
-        return "Usage: dotreel-tool check FILE...\n"
-               "\n"
-               "Reads each file once, the way the editor reads it, and lists what differs from\n"
-               "the way the editor writes it. Files named animation.txt are checked as playback\n"
-               "settings, all others as frame files. Nothing is changed.\n"
-               "\n"
-               "Errors (the editor cannot load the file, or reads it differently from what it\n"
-               "says):\n"
-               "  - a frame file without exactly 131072 lines, or a line that is not two\n"
-               "    hexadecimal digits: they are counted, and the first 10 are listed with their\n"
-               "    line numbers and the byte the editor reads (long lines cut at 40 bytes);\n"
-               "  - animation.txt without exactly 3 lines, or a line that is no whole number in\n"
-               "    its range: start frame and end frame " +
-               range(kFrameNumbers) + ", interval " + range(kIntervals) +
-               " ms.\n"
-               "Warnings (the editor reads the file all the same):\n"
-               "  - line ends other than CR LF: a lone LF, a lone CR, none after the last line;\n"
-               "  - lower-case hexadecimal digits.\n"
-               "\n"
-               "Exit status: 0 when no file has an error (warnings do not count), 1 when one\n"
-               "has, 2 wrong arguments.\n";
-    }();
-    return text.c_str();
-}
 
 const char kInfoHelp[] =
     "Usage: dotreel-tool info FILE\n"
@@ -80,42 +48,25 @@ const char kInfoHelp[] =
     "Lists the frames of a frame file that hold a lit dot, the first and the last of them, and\n"
     "the EEPROM map: for each used frame the chip (0 or 1) and byte addresses when the\n"
     "131072-byte store is split over two 24C512 (chip 0 holds bytes 0..65535), and how many of\n"
-    "the used frames fit one 24C64, 24C128, 24C256 or 24C512 (488 bytes a frame).\n";
+    "the used frames fit one 24C64, 24C128, 24C256 or 24C512 (488 bytes a frame): the frames\n"
+    "'export --chip TYPE' packs when no --frames is given, the empty ones between them left out.\n";
 
 const char kExportHelp[] =
     "Usage: dotreel-tool export FILE --format FORMAT -o OUTPUT [OPTIONS]\n"
     "\n"
-    "Formats:\n"
+    "Formats (any letter case):\n"
     "  bin    raw bytes: the whole 131072-byte store; with --split one 65536-byte image per\n"
     "         24C512 (OUTPUT-0 and OUTPUT-1); with --frames A..B those whole frames packed from\n"
-    "         address 0, and with --chip checked to fit that chip\n"
+    "         address 0; with --chip and no --frames the used frames (those holding a lit dot,\n"
+    "         ascending, the empty frames between them left out), as 'info' lists them\n"
     "  ihex   the same images as Intel HEX: 16-byte records, checksums, end record\n"
-    "  c      a C header: static const uint8_t NAME[count][488], the layout in its comment\n"
+    "  c      a C header: static const uint8_t NAME[count][488], the layout in its comment,\n"
+    "         and the playback settings as DOTREEL_PLAY_* macros when animation.txt is found\n"
     "  png    frames drawn as the LCD shows them: one frame to OUTPUT, more frames to numbered\n"
     "         files (OUTPUT-000.png ...), or with --sheet all of them on one sheet\n"
     "  gif    an animated GIF at the playback interval\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output PATH  file to write; numbered files are named after it\n"
-    "  --force            replace output files that exist (never the input)\n"
-    "  --frames A..B      frames to export, A..B or one frame A (0..267). Default for c and\n"
-    "                     png, and for bin and ihex with --chip: first to last used frame; for\n"
-    "                     gif: the playback range of animation.txt. B below A runs backwards.\n"
-    "  --split            bin, ihex: one image per 24C512\n"
-    "  --chip TYPE        bin, ihex: 24c64, 24c128, 24c256 or 24c512; the frames must fit\n"
-    "  --name ID          c: name of the array, a C identifier (default dotreel_frames)\n"
-    "  --scale N          png, gif: pixels from one dot to the next, 1..64 (default 4)\n"
-    "  --gap N            png, gif: panel pixels between dots, below the scale (default 1,\n"
-    "                     0 at scale 1)\n"
-    "  --lit RRGGBB       png, gif: colour of a lit dot (default 202818)\n"
-    "  --unlit RRGGBB     png, gif: colour of an unlit dot (default AEC27E)\n"
-    "  --panel RRGGBB     png, gif: colour between the dots (default BACF8C)\n"
-    "  --sheet            png: all frames on one sprite sheet\n"
-    "  --columns N        png --sheet: frames per row, 1..268 (default 8)\n"
-    "  --interval MS      gif: milliseconds per frame, 1..65535 (default: animation.txt)\n"
-    "  --settings PATH    gif: the animation.txt to use (default: 設定/animation.txt in the\n"
-    "                     folder above FILE's folder, where the editor keeps it)\n"
-    "  --once             gif: play once instead of looping\n";
+    "OUTPUT '-' writes bin, ihex and c to standard output.\n"
+    "\n";
 
 const char kImportHelp[] =
     "Usage: dotreel-tool import IMAGE... --into FILE --at FRAME [OPTIONS]\n"
@@ -126,19 +77,88 @@ const char kImportHelp[] =
     "byte of FILE is kept, and FILE is replaced in one step, never half-written.\n"
     "A picture the size of an export drawing with panel between the dots (122 x S + G by\n"
     "32 x S + G pixels, 1 <= G < S) is read at the dots' centres, so export -> import is exact.\n"
-    "\n"
-    "Options:\n"
-    "  --into FILE      the frame file to change\n"
-    "  --at FRAME       the first frame to fill, 0..267\n"
-    "  --threshold N    a pixel with a grey level below N (0..255) lights its dot (default 128)\n"
-    "  --dither         error diffusion (Floyd-Steinberg) for grey pictures\n"
-    "  --invert         light pixels light their dots\n"
-    "  --truncate       drop the pictures that would go past frame 267 instead of refusing\n"
-    "  --create         start from an empty store when FILE does not exist\n";
+    "\n";
+
+// ---- the options, each declared once -----------------------------------------------------
+
+enum FormatBit : unsigned { kBin = 1, kIhex = 2, kC = 4, kPng = 8, kGif = 16 };
+constexpr std::array<std::string_view, 5> kFormatNames{"bin", "ihex", "c", "png", "gif"};
+
+const OptionDef kHelpOption{"help", "", 'h', "show this help"};
+
+const std::vector<OptionDef>& exportOptions() {
+    static const std::vector<OptionDef> options = {
+        kHelpOption,
+        {"format", "FORMAT", 0, "bin, ihex, c, png or gif"},
+        {"output", "PATH", 'o', "file to write; numbered files are named after it"},
+        {"force", "", 0, "replace output files that exist (never the input)"},
+        {"frames", "A..B", 0,
+         "frames to export, A..B or one frame A (0..267). Default for c and\n"
+         "png: first to last used frame; for bin and ihex with --chip: the\n"
+         "used frames; for gif: the playback range of animation.txt. B below\n"
+         "A runs backwards."},
+        {"split", "", 0, "one image per 24C512", kBin | kIhex},
+        {"chip", "TYPE", 0, "24c64, 24c128, 24c256 or 24c512; the frames must fit", kBin | kIhex},
+        {"name", "ID", 0, "name of the array, a C identifier (default dotreel_frames)", kC},
+        {"scale", "N", 0, "pixels from one dot to the next, 1..64 (default 4)", kPng | kGif},
+        {"gap", "N", 0, "panel pixels between dots, below the scale (default 1, 0 at\nscale 1)",
+         kPng | kGif},
+        {"lit", "RRGGBB", 0, "colour of a lit dot (default 202818)", kPng | kGif},
+        {"unlit", "RRGGBB", 0, "colour of an unlit dot (default AEC27E)", kPng | kGif},
+        {"panel", "RRGGBB", 0, "colour between the dots (default BACF8C)", kPng | kGif},
+        {"sheet", "", 0, "all frames on one sprite sheet", kPng},
+        {"columns", "N", 0, "with --sheet: frames per row, 1..268 (default 8)", kPng},
+        {"interval", "MS", 0,
+         "milliseconds per frame, 1..65535 (default: animation.txt, or\nwithout it the "
+         "editor's 10)",
+         kGif},
+        {"settings", "PATH", 0,
+         "the animation.txt to use (default: 設定/animation.txt in the\n"
+         "folder above FILE's folder, where the editor keeps it)",
+         kC | kGif},
+        {"once", "", 0, "play the GIF once instead of looping; in C, DOTREEL_PLAY_REPEAT 0",
+         kC | kGif},
+    };
+    return options;
+}
+
+const std::vector<OptionDef>& importOptions() {
+    static const std::vector<OptionDef> options = {
+        kHelpOption,
+        {"into", "FILE", 0, "the frame file to change"},
+        {"at", "FRAME", 0, "the first frame to fill, 0..267"},
+        {"threshold", "N", 0,
+         "a pixel with a grey level below N (0..255) lights its dot\n(default 128)"},
+        {"dither", "", 0, "error diffusion (Floyd-Steinberg) for grey pictures"},
+        {"invert", "", 0, "light pixels light their dots"},
+        {"truncate", "", 0, "drop the pictures that would go past frame 267 instead of refusing"},
+        {"create", "", 0, "start from an empty store when FILE does not exist"},
+    };
+    return options;
+}
+
+// An option's help, prefixed with the formats it is for when it is not for all of them.
+std::string exportHelp() {
+    std::vector<OptionDef> shown = exportOptions();
+    std::vector<std::string> texts;
+    texts.reserve(shown.size());
+    for (auto& option : shown) {
+        std::string prefix;
+        for (size_t i = 0; i < kFormatNames.size(); ++i)
+            if (option.formats != ~0U && (option.formats & (1U << i)) != 0)
+                prefix += (prefix.empty() ? "" : ", ") + std::string(kFormatNames[i]);
+        texts.push_back(prefix.empty() ? std::string(option.help)
+                                       : prefix + ": " + std::string(option.help));
+    }
+    for (size_t i = 0; i < shown.size(); ++i) shown[i].help = texts[i];
+    return kExportHelp + describeOptions(shown);
+}
+
+std::string importHelp() { return kImportHelp + describeOptions(importOptions()); }
 
 struct Command {
-    const char* help;
-    std::vector<OptionDef> options;
+    std::string (*help)();
+    const std::vector<OptionDef>& (*options)();
     int (*run)(const ParsedArgs&, std::ostream&, std::ostream&);
 };
 
@@ -150,12 +170,6 @@ std::string hex4(int value) {
 
 std::string fileName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
-}
-
-FrameRange usedRange(const FrameMemory& store) {
-    const std::vector<int> used = usedFrames(store);
-    if (used.empty()) throw ToolError("no frame holds a lit dot; give --frames A..B");
-    return {used.front(), used.back()};
 }
 
 // ---- check -------------------------------------------------------------------------------
@@ -211,40 +225,26 @@ int runInfo(const ParsedArgs& args, std::ostream& out, std::ostream&) {
                 << " (crosses into chip " << b.chip << ")\n";
     }
 
+    // This is what export --chip TYPE packs when no --frames is given.
     out << "\nOne chip, whole frames packed from address 0 (" << kFrameBytes
-        << " bytes a frame):\n";
+        << " bytes a frame).\n'export --chip TYPE' without --frames packs these used frames, "
+           "ascending, the empty\nframes between them left out:\n";
     for (const auto& chip : kChipTypes) {
         const int capacity = framesPerChip(chip.bytes);
         const int fit = std::min(capacity, count);
         out << "  " << std::left << std::setw(7) << chip.name << std::right << std::setw(6)
             << chip.bytes << " bytes, " << std::setw(3) << capacity << " frames: ";
-        if (fit == count)
+        if (count == 0)
+            out << "no used frame to pack\n";
+        else if (fit == count)
             out << "all " << count << " used frames fit\n";
         else
-            out << fit << " of the " << count << " used frames fit\n";
+            out << fit << " of the " << count << " used frames fit (--chip refuses)\n";
     }
     return kExitOk;
 }
 
 // ---- export ------------------------------------------------------------------------------
-
-struct ExportContext {
-    const ParsedArgs& args;
-    std::string input;
-    std::string output;
-    const FrameMemory& store;
-};
-
-std::optional<FrameRange> framesOption(const ParsedArgs& args) {
-    if (auto v = args.value("frames")) return parseFrameRange(*v, "--frames");
-    return std::nullopt;
-}
-
-// The frames asked for, or else the first to the last used frame.
-FrameRange framesOrUsed(const ParsedArgs& args, const FrameMemory& store) {
-    if (auto r = framesOption(args)) return *r;
-    return usedRange(store);
-}
 
 std::vector<OutputFile> exportBytes(const ExportContext& c, bool intelHex) {
     const auto encode = [&](const std::string& bytes) {
@@ -269,239 +269,224 @@ std::vector<OutputFile> exportBytes(const ExportContext& c, bool intelHex) {
             throw UsageError("--chip: unknown type '" + *name +
                              "' (24c64, 24c128, 24c256, 24c512)");
     }
-    const FrameRange range = framesOrUsed(args, c.store);
-    if (chip && range.count() > framesPerChip(chip->bytes))
+    std::vector<int> frames;
+    std::string described;
+    if (auto range = framesOption(args)) {
+        frames = range->frames();
+        described = "frames " + std::to_string(range->first) + ".." + std::to_string(range->last);
+    } else {
+        // --chip alone: the used frames, exactly as 'info' counts them.
+        frames = usedFrames(c.store);
+        if (frames.empty()) throw ToolError("no frame holds a lit dot; give --frames A..B");
+        described = "the used frames (" + describeFrameList(frames) + ")";
+    }
+    const int count = static_cast<int>(frames.size());
+    if (chip && count > framesPerChip(chip->bytes))
         throw ToolError(
-            "frames " + std::to_string(range.first) + ".." + std::to_string(range.last) + " are " +
-            std::to_string(range.count()) + " frames; a " + std::string(chip->name) + " holds " +
-            std::to_string(framesPerChip(chip->bytes)) + " (" + std::to_string(chip->bytes) +
-            " bytes / " + std::to_string(kFrameBytes) + ")");
-    return {{c.output, encode(packFrames(c.store, range))}};
+            described + " are " + std::to_string(count) + " frames; a " + std::string(chip->name) +
+            " holds " + std::to_string(framesPerChip(chip->bytes)) + " (" +
+            std::to_string(chip->bytes) + " bytes / " + std::to_string(kFrameBytes) + ")");
+    return {{c.output, encode(packFrameList(c.store, frames))}};
 }
 
-std::vector<OutputFile> exportC(const ExportContext& c) {
+std::vector<OutputFile> exportC(const ExportContext& c, std::ostream& err) {
     const std::string name = c.args.value("name").value_or("dotreel_frames");
     if (!isValidCIdentifier(name))
         throw UsageError("--name: '" + name + "' is not a usable C identifier");
     const FrameRange range = framesOrUsed(c.args, c.store);
-    return {{c.output, formatCHeader(c.store, range, name, fileName(c.input))}};
-}
 
-LcdLook lookOptions(const ParsedArgs& args) {
-    LcdLook look;
-    if (auto v = args.value("scale")) look.scale = parseInteger(*v, 1, 64, "--scale");
-    look.gap = look.scale == 1 ? 0 : 1;
-    if (auto v = args.value("gap")) look.gap = parseInteger(*v, 0, look.scale - 1, "--gap");
-    const std::pair<const char*, QRgb*> colours[] = {
-        {"lit", &look.lit}, {"unlit", &look.unlit}, {"panel", &look.panel}};
-    for (const auto& [name, target] : colours) {
-        if (auto v = args.value(name))
-            if (!parseColour(*v, *target))
-                throw UsageError(std::string("--") + name + ": '" + *v +
-                                 "' is not a colour RRGGBB");
+    std::optional<PlayMacros> play;
+    const SettingsLookup found = lookUpSettings(c.args, c.input);
+    if (found.present) {
+        if (!found.settings) throw ToolError(found.failure);
+        const PlaybackSettings& s = *found.settings;
+        const auto outside = [&](const char* what, int value, int low, int high) {
+            if (value < low || value > high)
+                throw ToolError("settings '" + found.path + "': " + what + " " +
+                                std::to_string(value) + " is outside " + std::to_string(low) +
+                                ".." + std::to_string(high));
+        };
+        outside("start frame", s.start, kFrameNumbers.low, kFrameNumbers.high);
+        outside("end frame", s.end, kFrameNumbers.low, kFrameNumbers.high);
+        outside("interval", s.intervalMs, kIntervals.low, kIntervals.high);
+        play = PlayMacros{s.start, s.end, s.intervalMs, !c.args.has("once")};
+        const int low = std::min(range.first, range.last);
+        const int high = std::max(range.first, range.last);
+        if (std::min(s.start, s.end) < low || std::max(s.start, s.end) > high)
+            err << "note: the playback range " << s.start << ".." << s.end
+                << " reaches beyond the exported frames " << range.first << ".." << range.last
+                << "\n";
     }
-    return look;
-}
-
-std::vector<OutputFile> exportPng(const ExportContext& c) {
-    const LcdLook look = lookOptions(c.args);
-    const FrameRange range = framesOrUsed(c.args, c.store);
-    if (c.args.has("sheet")) {
-        int columns = 8;
-        if (auto v = c.args.value("columns"))
-            columns = parseInteger(*v, 1, kFrameCount, "--columns");
-        return {{c.output, encodePng(renderSheet(c.store, range.frames(), columns, look))}};
-    }
-    if (c.args.has("columns")) throw UsageError("--columns goes with --sheet");
-    if (range.count() == 1) return {{c.output, encodePng(renderFrame(c.store, range.first, look))}};
-    std::vector<OutputFile> files;
-    for (int f : range.frames())
-        files.push_back({numberedPath(c.output, f, 3), encodePng(renderFrame(c.store, f, look))});
-    return files;
-}
-
-std::vector<OutputFile> exportGif(const ExportContext& c, std::ostream& err) {
-    const LcdLook look = lookOptions(c.args);
-    const std::string settingsPath = c.args.value("settings").value_or(settingsPathFor(c.input));
-    std::optional<PlaybackSettings> settings;
-    std::string settingsFailure;
-    try {
-        settings = readSettings(settingsPath);
-    } catch (const ToolError& e) {
-        // Needed only when the interval or the range is not given.
-        settingsFailure = e.what();
-    }
-
-    int interval = 0;
-    if (auto v = c.args.value("interval")) {
-        interval = parseInteger(*v, 1, 65535, "--interval");
-    } else if (!settings) {
-        throw ToolError(settingsFailure + "; give --interval MS or --settings PATH");
-    } else if (!kIntervals.contains(settings->intervalMs)) {
-        throw ToolError("settings '" + settingsPath + "': interval " +
-                        std::to_string(settings->intervalMs) + " is outside " +
-                        std::to_string(kIntervals.low) + ".." + std::to_string(kIntervals.high) +
-                        "; give --interval MS");
-    } else {
-        interval = settings->intervalMs;
-    }
-
-    FrameRange range;
-    if (auto r = framesOption(c.args)) {
-        range = *r;
-    } else if (settings && kFrameNumbers.contains(settings->start) &&
-               kFrameNumbers.contains(settings->end)) {
-        range = {settings->start, settings->end};
-    } else {
-        range = usedRange(c.store);
-    }
-    if (interval < 20) err << "note: many GIF viewers show frames shorter than 20 ms for 100 ms\n";
-    return {{c.output, encodeGif(c.store, range.frames(), look, interval, !c.args.has("once"))}};
+    return {{c.output,
+             formatCHeader(c.store, range, name, fileName(c.input), play ? &*play : nullptr)}};
 }
 
 int runExport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     if (args.positionals.size() != 1) throw UsageError("export needs exactly one FILE");
-    const auto format = args.value("format");
-    if (!format) throw UsageError("export needs --format bin|ihex|c|png|gif");
+    const auto formatGiven = args.value("format");
+    if (!formatGiven) throw UsageError("export needs --format bin|ihex|c|png|gif");
+    const std::string format = lowerCase(*formatGiven);
     const auto output = args.value("output");
     if (!output || output->empty()) throw UsageError("export needs -o OUTPUT");
-    if (*output == "-") throw UsageError("-o needs a file name; standard output is not used");
 
+    const auto known = std::find(kFormatNames.begin(), kFormatNames.end(), format);
+    if (known == kFormatNames.end())
+        throw UsageError("--format: unknown format '" + *formatGiven +
+                         "' (bin, ihex, c, png, gif)");
     // Options that belong to other formats are mistakes, not silently ignored wishes.
-    const std::map<std::string, std::vector<std::string>> formatsOf = {
-        {"split", {"bin", "ihex"}}, {"chip", {"bin", "ihex"}}, {"name", {"c"}},
-        {"scale", {"png", "gif"}},  {"gap", {"png", "gif"}},   {"lit", {"png", "gif"}},
-        {"unlit", {"png", "gif"}},  {"panel", {"png", "gif"}}, {"sheet", {"png"}},
-        {"columns", {"png"}},       {"interval", {"gif"}},     {"settings", {"gif"}},
-        {"once", {"gif"}},
-    };
-    static const std::vector<std::string> kFormats = {"bin", "ihex", "c", "png", "gif"};
-    if (std::find(kFormats.begin(), kFormats.end(), *format) == kFormats.end())
-        throw UsageError("--format: unknown format '" + *format + "' (bin, ihex, c, png, gif)");
-    for (const auto& [option, formats] : formatsOf) {
-        if (args.has(option) && std::find(formats.begin(), formats.end(), *format) == formats.end())
-            throw UsageError("--" + option + " does not apply to --format " + *format);
-    }
+    const unsigned bit = 1U << static_cast<unsigned>(known - kFormatNames.begin());
+    for (const auto& option : exportOptions())
+        if (args.has(std::string(option.name)) && (option.formats & bit) == 0)
+            throw UsageError("--" + std::string(option.name) + " does not apply to --format " +
+                             format);
+    const bool toStdout = *output == "-";
+    if (toStdout && (bit & (kPng | kGif)) != 0)
+        throw UsageError("-o -: only bin, ihex and c go to standard output");
+    if (toStdout && args.has("split"))
+        throw UsageError("-o -: --split writes two files; give a file name");
 
     const std::string& input = args.positionals[0];
     const auto store = loadStore(input);
     const ExportContext context{args, input, *output, *store};
-    std::vector<OutputFile> files;
-    if (*format == "bin" || *format == "ihex")
-        files = exportBytes(context, *format == "ihex");
-    else if (*format == "c")
-        files = exportC(context);
-    else if (*format == "png")
-        files = exportPng(context);
+    ExportResult result;
+    if (bit == kBin || bit == kIhex)
+        result.files = exportBytes(context, bit == kIhex);
+    else if (bit == kC)
+        result.files = exportC(context, err);
+    else if (pictureFunctions().exportPictures)
+        result = pictureFunctions().exportPictures(format, context, err);
     else
-        files = exportGif(context, err);
+        throw ToolError("this program has no picture part; run " + std::string(kPictureProgram));
 
-    writeOutputs(files, args.has("force"), {input});
-    for (const auto& f : files) out << "wrote " << f.path << " (" << f.data.size() << " bytes)\n";
+    if (toStdout) {
+        for (const auto& f : result.files)
+            out.write(f.data.data(), static_cast<std::streamsize>(f.data.size()));
+        return kExitOk;
+    }
+    writeOutputs(result.files, args.has("force"), {input});
+    if (!result.summary.empty()) {
+        out << result.summary << "\n";
+    } else {
+        for (const auto& f : result.files)
+            out << "wrote " << f.path << " (" << f.data.size() << " bytes)\n";
+    }
     return kExitOk;
 }
-
-// ---- import ------------------------------------------------------------------------------
 
 int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
-    if (args.positionals.empty()) throw UsageError("import needs at least one IMAGE");
-    const auto into = args.value("into");
-    if (!into || into->empty()) throw UsageError("import needs --into FILE");
-    const auto at = args.value("at");
-    if (!at) throw UsageError("import needs --at FRAME");
-    const int first = parseInteger(*at, 0, kLastFrame, "--at");
-    if (args.has("threshold") && args.has("dither"))
-        throw UsageError("--threshold and --dither do not go together");
-    pictures::ImportOptions options;
-    if (auto v = args.value("threshold"))
-        options.threshold = parseInteger(*v, 0, 255, "--threshold");
-    options.dither = args.has("dither");
-    options.invert = args.has("invert");
-
-    // Every picture is read and fitted before the frame file is touched.
-    std::vector<QImage> fitted;
-    try {
-        for (const auto& path : args.positionals)
-            for (const QImage& picture : pictures::readPictures(path))
-                fitted.push_back(pictures::fitToLcd(picture, options.invert));
-    } catch (const pictures::PictureError& e) {
-        throw ToolError(e.what());
-    }
-    const int room = kFrameCount - first;
-    const int count = static_cast<int>(fitted.size());
-    if (count > room) {
-        if (!args.has("truncate"))
-            throw ToolError(std::to_string(count) + " pictures from frame " +
-                            std::to_string(first) + " would run past frame " +
-                            std::to_string(kLastFrame) + " (room for " + std::to_string(room) +
-                            "); use --truncate to drop the rest");
-        err << "note: dropping the last " << count - room << " of " << count
-            << " pictures, which would run past frame " << kLastFrame << "\n";
-        fitted.resize(static_cast<size_t>(room));
-    }
-
-    std::unique_ptr<FrameMemory> store;
-    std::error_code ec;
-    if (args.has("create") && !std::filesystem::exists(*into, ec)) {
-        store = std::make_unique<FrameMemory>();
-        store->fill(0);
-    } else {
-        store = loadStore(*into);
-    }
-    for (size_t i = 0; i < fitted.size(); ++i)
-        pictures::storePicture(fitted[i], options, *store, first + static_cast<int>(i));
-    try {
-        writeFileAtomically(*into, formatFrameFile(*store));
-    } catch (const PlatformError& e) {
-        throw ToolError("cannot write " + describeFailure(e, *into));
-    }
-    const int last = first + static_cast<int>(fitted.size()) - 1;
-    out << "wrote " << *into << ": frames " << first << ".." << last << " from " << fitted.size()
-        << (fitted.size() == 1 ? " picture" : " pictures") << "\n";
-    return kExitOk;
+    if (!pictureFunctions().runImport)
+        throw ToolError("this program has no picture part; run " + std::string(kPictureProgram));
+    return pictureFunctions().runImport(args, out, err);
 }
 
-const std::map<std::string, Command>& commands() {
-    static const std::map<std::string, Command> table = {
-        {"check", {checkHelp(), {{"help", false, 'h'}}, runCheck}},
-        {"info", {kInfoHelp, {{"help", false, 'h'}}, runInfo}},
-        {"export",
-         {kExportHelp,
-          {{"help", false, 'h'},
-           {"format", true},
-           {"output", true, 'o'},
-           {"force", false},
-           {"frames", true},
-           {"split", false},
-           {"chip", true},
-           {"name", true},
-           {"scale", true},
-           {"gap", true},
-           {"lit", true},
-           {"unlit", true},
-           {"panel", true},
-           {"sheet", false},
-           {"columns", true},
-           {"interval", true},
-           {"settings", true},
-           {"once", false}},
-          runExport}},
-        {"import",
-         {kImportHelp,
-          {{"help", false, 'h'},
-           {"into", true},
-           {"at", true},
-           {"threshold", true},
-           {"dither", false},
-           {"invert", false},
-           {"truncate", false},
-           {"create", false}},
-          runImport}},
+const std::vector<OptionDef>& plainOptions() {
+    static const std::vector<OptionDef> options = {kHelpOption};
+    return options;
+}
+
+// Built from the declared ranges, so that the help states what `check` applies.
+std::string checkHelp() {
+    static const std::string text = [] {
+        auto range = [](SettingsRange r) {
+            return std::to_string(r.low) + ".." + std::to_string(r.high);
+        };
+        return "Usage: dotreel-tool check FILE...\n"
+               "\n"
+               "Reads each file once, the way the editor reads it, and lists what differs from\n"
+               "the way the editor writes it. Files named animation.txt are checked as playback\n"
+               "settings, all others as frame files. Nothing is changed.\n"
+               "\n"
+               "Errors (the editor cannot load the file, or reads it differently from what it\n"
+               "says):\n"
+               "  - a frame file without exactly 131072 lines, or a line that is not two\n"
+               "    hexadecimal digits: they are counted, and the first 10 are listed with their\n"
+               "    line numbers and the byte the editor reads (long lines cut at 40 bytes);\n"
+               "  - animation.txt without exactly 3 lines, or a line that is no whole number in\n"
+               "    its range: start frame and end frame " +
+               range(kFrameNumbers) + ", interval " + range(kIntervals) +
+               " ms.\n"
+               "Warnings (the editor reads the file all the same):\n"
+               "  - line ends other than CR LF: a lone LF, a lone CR, none after the last line;\n"
+               "  - lower-case hexadecimal digits.\n"
+               "\n"
+               "Exit status: 0 when no file has an error (warnings do not count), 1 when one\n"
+               "has, 2 wrong arguments.\n";
+    }();
+    return text;
+}
+std::string infoHelp() { return kInfoHelp; }
+
+const std::map<std::string, Command, std::less<>>& commands() {
+    static const std::map<std::string, Command, std::less<>> table = {
+        {"check", {checkHelp, plainOptions, runCheck}},
+        {"info", {infoHelp, plainOptions, runInfo}},
+        {"export", {exportHelp, exportOptions, runExport}},
+        {"import", {importHelp, importOptions, runImport}},
     };
     return table;
 }
 
+// Whether the command line needs the picture part: import, and export to png or gif.
+bool needsPictures(const std::string& command, const ParsedArgs& args) {
+    if (command == "import") return true;
+    if (command != "export") return false;
+    const std::string format = lowerCase(args.value("format").value_or(""));
+    return format == "png" || format == "gif";
+}
+
+std::string unknownCommand(const std::string& name) {
+    std::vector<std::string_view> names;
+    for (const auto& entry : commands()) names.emplace_back(entry.first);
+    std::string message = "dotreel-tool: unknown command '" + name + "'";
+    const std::string nearest = nearestName(name, names);
+    if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
+    return message + " (check, info, export, import; see dotreel-tool --help)\n";
+}
+
+// Output that could not be written is a failure, whatever the command did: a listing cut short
+// must not pass for a complete one.
+int finish(int code, std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (out.fail()) {
+        err << "dotreel-tool: cannot write to standard output\n";
+        return kExitFailed;
+    }
+    return code;
+}
+
 }  // namespace
+
+FrameRange usedRange(const FrameMemory& store) {
+    const std::vector<int> used = usedFrames(store);
+    if (used.empty()) throw ToolError("no frame holds a lit dot; give --frames A..B");
+    return {used.front(), used.back()};
+}
+
+std::optional<FrameRange> framesOption(const ParsedArgs& args) {
+    if (auto v = args.value("frames")) return parseFrameRange(*v, "--frames");
+    return std::nullopt;
+}
+
+FrameRange framesOrUsed(const ParsedArgs& args, const FrameMemory& store) {
+    if (auto r = framesOption(args)) return *r;
+    return usedRange(store);
+}
+
+SettingsLookup lookUpSettings(const ParsedArgs& args, const std::string& input) {
+    SettingsLookup found;
+    const auto given = args.value("settings");
+    found.path = given.value_or(settingsPathFor(input));
+    std::error_code ec;
+    // A file named on the command line must be there; the default one is optional.
+    found.present = given.has_value() || std::filesystem::exists(found.path, ec);
+    if (!found.present) return found;
+    try {
+        found.settings = readSettings(found.path);
+    } catch (const ToolError& e) {
+        found.failure = e.what();
+    }
+    return found;
+}
 
 int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
@@ -509,44 +494,49 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kExitUsage;
     }
     const std::string& name = args[0];
+    if (name == "--version" || name == "-V") {
+        out << "dotreel-tool " << DOTREEL_VERSION << "\n";
+        return finish(kExitOk, out, err);
+    }
     if (name == "--help" || name == "-h" || name == "help") {
         if (args.size() > 1) {
             auto it = commands().find(args[1]);
             if (it == commands().end()) {
-                err << "dotreel-tool: unknown command '" << args[1] << "'\n";
+                err << unknownCommand(args[1]);
                 return kExitUsage;
             }
-            out << it->second.help;
+            out << it->second.help();
         } else {
             out << kMainHelp;
         }
-        return kExitOk;
+        return finish(kExitOk, out, err);
     }
     auto it = commands().find(name);
     if (it == commands().end()) {
-        err << "dotreel-tool: unknown command '" << name << "' (check, info, export, import; "
-            << "see dotreel-tool --help)\n";
+        err << unknownCommand(name);
         return kExitUsage;
     }
     const Command& command = it->second;
     try {
         const ParsedArgs parsed =
-            parseArgs(std::vector<std::string>(args.begin() + 1, args.end()), command.options);
+            parseArgs(std::vector<std::string>(args.begin() + 1, args.end()), command.options());
         if (parsed.has("help")) {
-            out << command.help;
-            return kExitOk;
+            out << command.help();
+            return finish(kExitOk, out, err);
         }
-        return command.run(parsed, out, err);
+        if (pictureFunctions().handOver && needsPictures(name, parsed))
+            return pictureFunctions().handOver(err);
+        return finish(command.run(parsed, out, err), out, err);
     } catch (const UsageError& e) {
         err << "dotreel-tool " << name << ": " << e.what() << "\n"
             << "Run 'dotreel-tool " << name << " --help' for usage.\n";
         return kExitUsage;
     } catch (const ToolError& e) {
         err << "dotreel-tool " << name << ": " << e.what() << "\n";
-        return kExitFailed;
+        return finish(kExitFailed, out, err);
     } catch (const PlatformError& e) {
         err << "dotreel-tool " << name << ": " << e.what() << "\n";
-        return kExitFailed;
+        return finish(kExitFailed, out, err);
     }
 }
 

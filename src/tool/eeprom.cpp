@@ -39,9 +39,13 @@ std::optional<ChipType> chipTypeByName(std::string_view name) {
 }
 
 std::string packFrames(const FrameMemory& store, const FrameRange& range) {
+    return packFrameList(store, range.frames());
+}
+
+std::string packFrameList(const FrameMemory& store, const std::vector<int>& frames) {
     std::string out;
-    out.reserve(static_cast<size_t>(range.count()) * kFrameBytes);
-    for (int f : range.frames()) {
+    out.reserve(frames.size() * kFrameBytes);
+    for (int f : frames) {
         const auto* first = store.data() + static_cast<size_t>(f) * kFrameBytes;
         out.append(reinterpret_cast<const char*>(first), kFrameBytes);
     }

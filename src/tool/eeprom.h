@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/frame.h"
 #include "tool/store.h"
@@ -52,6 +53,8 @@ constexpr ChipAddress frameEndAddress(int frame) {
 
 // The bytes of the frames of `range`, in the order the range runs, packed from address 0.
 std::string packFrames(const FrameMemory& store, const FrameRange& range);
+// The same for frames in the order listed.
+std::string packFrameList(const FrameMemory& store, const std::vector<int>& frames);
 
 // Bytes `first`..`first + count - 1` of the store as they are.
 std::string storeBytes(const FrameMemory& store, int first, int count);

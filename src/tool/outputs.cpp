@@ -4,7 +4,8 @@
 #include <system_error>
 
 #include "platform/errors.h"
-#include "platform/textfile.h"
+#include "platform/safewrite.h"
+#include "platform/syncfiles.h"
 #include "tool/args.h"
 #include "tool/store.h"
 
@@ -30,15 +31,35 @@ void writeOutputs(const std::vector<OutputFile>& outputs, bool force,
             if (exists && std::filesystem::equivalent(out.path, input, eq))
                 throw ToolError("'" + out.path + "' is the input file; choose another output");
         }
+        // A device or a FIFO is never replaced by a file, even with --force (as root,
+        // "-o /dev/full" would otherwise be swapped for a regular file); a link to a regular
+        // file is fine, the file it names is replaced.
+        const PathKind kind = exists ? pathKind(out.path) : PathKind::Missing;
+        if (kind == PathKind::Folder || kind == PathKind::Other)
+            throw ToolError("cannot write '" + out.path +
+                            "': it is not a regular file (a folder, device or pipe is never "
+                            "replaced)");
         if (exists && !force)
             throw ToolError("'" + out.path + "' already exists (use --force to replace it)");
     }
+    // Many files are put on the disk together at the end: waiting for the disk after each of
+    // them would cost far more than writing them.
+    const bool many = outputs.size() > 1;
     for (const auto& out : outputs) {
         try {
-            writeFileAtomically(out.path, out.data);
+            writeFileAtomically(out.path, out.data, /*flush*/ !many);
         } catch (const PlatformError& e) {
             throw ToolError("cannot write " + describeFailure(e, out.path));
         }
+    }
+    if (!many) return;
+    std::vector<std::string> paths;
+    paths.reserve(outputs.size());
+    for (const auto& out : outputs) paths.push_back(out.path);
+    try {
+        syncFiles(paths);
+    } catch (const PlatformError& e) {
+        throw ToolError("cannot put the written files on the disk: " + std::string(e.what()));
     }
 }
 

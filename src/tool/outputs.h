@@ -16,9 +16,10 @@ struct OutputFile {
 // number at its end.
 std::string numberedPath(const std::string& path, int number, int width);
 
-// Refuses (ToolError) when any target exists and `force` is false, or when a target is one of
-// `inputs`; then writes each file through a temporary file and a rename. When writing fails, the
-// file being written keeps its old content (or stays absent) and no temporary file is left.
+// Refuses (ToolError) when any target exists and `force` is false, when a target is one of
+// `inputs`, or when a target exists and is not a regular file (a device, a FIFO, a folder),
+// forced or not; then writes each file through a temporary file and a rename. When writing fails,
+// the file being written keeps its old content (or stays absent) and no temporary file is left.
 void writeOutputs(const std::vector<OutputFile>& outputs, bool force,
                   const std::vector<std::string>& inputs);
 

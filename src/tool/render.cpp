@@ -9,23 +9,6 @@
 
 namespace dotreel::tool {
 
-bool parseColour(const std::string& text, QRgb& colour) {
-    std::string hex = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
-    if (hex.size() != 6) return false;
-    unsigned value = 0;
-    for (char c : hex) {
-        int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        if (d < 0) return false;
-        value = value * 16 + static_cast<unsigned>(d);
-    }
-    colour = qRgb(static_cast<int>(value >> 16), static_cast<int>((value >> 8) & 0xFF),
-                  static_cast<int>(value & 0xFF));
-    return true;
-}
-
 std::vector<uint8_t> drawFrameIndexed(const FrameMemory& store, int frame, const LcdLook& look) {
     // The frame goes through the editor's own transfer, so the picture follows its dot layout.
     DotGrid grid;

@@ -25,9 +25,6 @@ struct LcdLook {
     int height() const { return kRows * scale + gap; }
 };
 
-// "RRGGBB" or "#RRGGBB"; false when the text is neither.
-bool parseColour(const std::string& text, QRgb& colour);
-
 // Frame `frame` of `store` as palette indexes, look.width() x look.height(), row by row.
 std::vector<uint8_t> drawFrameIndexed(const FrameMemory& store, int frame, const LcdLook& look);
 

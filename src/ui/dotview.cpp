@@ -172,7 +172,6 @@ void DotView::dotChanged(int index) {
 void DotView::flushChanges() {
     flushQueued_ = false;
     if (unflushed_.empty()) return;
-    ++repaintRequests_;
     if (unflushed_.size() <= kMaxSeparateRects) {
         // Few rectangles: uniting them is cheap (setRects would need them banded and sorted).
         QRegion region;

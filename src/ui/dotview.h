@@ -37,8 +37,6 @@ public:
 
     void dotChanged(int index) override;
 
-    // How many repaint requests the view has made for changed dots (one per handler run).
-    int repaintRequests() const { return repaintRequests_; }
     // Passes the repaint requests through `pacer` (not owned; null: straight to the widget).
     void setPacer(class PacedUpdates* pacer);
 
@@ -69,7 +67,6 @@ private:
     // covers the whole grid.
     std::vector<int> unflushed_;
     bool flushQueued_ = false;
-    int repaintRequests_ = 0;
     class PacedUpdates* pacer_ = nullptr;
 };
 

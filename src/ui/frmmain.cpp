@@ -18,11 +18,11 @@
 #include "files/settingsfile.h"
 #include "platform/errors.h"
 #include "ui/dotview.h"
-#include "ui/failuredialog.h"
 #include "ui/fonts.h"
 #include "ui/icon.h"
 #include "ui/pacedupdates.h"
 #include "ui/picturedrop.h"
+#include "ui/qtdialogs.h"
 #include "ui/shortcuts.h"
 #include "ui/tooltips.h"
 
@@ -78,13 +78,11 @@ private:
 
 QFont frmMain::designFont(double points) { return dotreel::designFont(points); }
 
-frmMain::frmMain(std::string appFolder, FailurePrompt prompt, QWidget* parent)
-    : QWidget(parent), prompt_(std::move(prompt)), appFolder_(std::move(appFolder)) {
-    if (!prompt_) {
-        prompt_ = [this](const std::string& title, const std::string& message) {
-            return showFailureDialog(this, title, message);
-        };
-    }
+frmMain::frmMain(std::string appFolder, Dialogs* dialogs, QWidget* parent)
+    : QWidget(parent),
+      ownDialogs_(dialogs != nullptr ? nullptr : std::make_unique<QtDialogs>(this)),
+      dialogs_(dialogs != nullptr ? dialogs : ownDialogs_.get()),
+      appFolder_(std::move(appFolder)) {
     setWindowTitle(text("Dotreel ： SG12232"));
     setWindowIcon(QIcon(QPixmap::fromImage(makeAppIcon())));
     setFont(designFont(9.75));
@@ -288,9 +286,10 @@ void frmMain::connectControls() {
 
     for (size_t i = 0; i < optLayer.size(); ++i) {
         const auto index = static_cast<int16_t>(i);
-        connect(optLayer[i], &QRadioButton::toggled, this, [this, index](bool checked) {
-            if (checked) optLayer_Click(index);
-        });
+        // Every click loads, also on the option already selected: that is how a given-up load
+        // is retried and a layer changed on disk is read again. Arrow keys and Space click too.
+        connect(optLayer[i], &QRadioButton::clicked, this,
+                [this, index] { optLayer_Click(index); });
     }
     for (size_t i = 0; i < hscFrame.size(); ++i) {
         const auto index = static_cast<int16_t>(i);
@@ -304,7 +303,7 @@ void frmMain::Form_Load() { subSetup(); }
 
 void frmMain::subSetup() {
     ModMain& s = state_;
-    StepRunner step(s, prompt_, kStartupTitle);
+    StepRunner step(s, *dialogs_, kStartupTitle);
 
     // The folders, the initial state and the controls: nothing here can fail.
     s.strProcName = "subSetup";
@@ -360,19 +359,15 @@ void frmMain::hscFrame_Change(int16_t Index) {
 }
 
 void frmMain::mousePressEvent(QMouseEvent* event) {
-    lastMouseDown_ = {buttonCode(event->button()), shiftCode(event->modifiers()),
-                      static_cast<float>(event->position().x() * kTwipsPerPixel),
-                      static_cast<float>(event->position().y() * kTwipsPerPixel),
-                      lastMouseDown_.count + 1};
-    Form_MouseDown(lastMouseDown_.Button, lastMouseDown_.Shift, lastMouseDown_.X, lastMouseDown_.Y);
+    Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
+                   static_cast<float>(event->position().x() * kTwipsPerPixel),
+                   static_cast<float>(event->position().y() * kTwipsPerPixel));
 }
 
 void frmMain::mouseMoveEvent(QMouseEvent* event) {
-    lastMouseMove_ = {buttonCode(event->buttons()), shiftCode(event->modifiers()),
-                      static_cast<float>(event->position().x() * kTwipsPerPixel),
-                      static_cast<float>(event->position().y() * kTwipsPerPixel),
-                      lastMouseMove_.count + 1};
-    Form_MouseMove(lastMouseMove_.Button, lastMouseMove_.Shift, lastMouseMove_.X, lastMouseMove_.Y);
+    Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()),
+                   static_cast<float>(event->position().x() * kTwipsPerPixel),
+                   static_cast<float>(event->position().y() * kTwipsPerPixel));
 }
 
 }  // namespace dotreel

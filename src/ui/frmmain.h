@@ -6,12 +6,12 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
-#include <utility>
 #include <variant>
 #include <vector>
 
+#include "app/dialogs.h"
 #include "app/history.h"
 #include "app/modmain.h"
 #include "app/steprunner.h"
@@ -35,33 +35,14 @@ class frmMain : public QWidget {
     Q_OBJECT
 public:
     // appFolder: the folder that plays the program's folder (tests pass a temporary one).
-    // prompt: the step-failure dialog; empty = the real modal QMessageBox.
-    explicit frmMain(std::string appFolder, FailurePrompt prompt = {}, QWidget* parent = nullptr);
+    // dialogs: what the handlers ask the user through, not owned; null = message boxes.
+    explicit frmMain(std::string appFolder, Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
     ~frmMain() override;
 
     ModMain& state();  // the shared state (modMain)
-    // The step-failure dialog that the file handlers pass to their StepRunner.
-    const FailurePrompt& failurePrompt() const { return prompt_; }
-
-    // A plain warning with an OK button (title, text): how a layer command refuses its input.
-    // Empty = a real modal message box; tests set their own so that nothing blocks.
-    using WarningBox = std::function<void(const std::string& title, const std::string& text)>;
-    void setWarningBox(WarningBox box) { warningBox_ = std::move(box); }
 
     // The window's font family list in the given size (points).
     static QFont designFont(double points);
-
-    // The last press and move that the window's mouse events passed to the handlers, as passed
-    // (Button, Shift, X and Y in twips), and how many there were.
-    struct MouseCall {
-        int Button = 0;
-        int Shift = 0;
-        float X = 0;
-        float Y = 0;
-        int count = 0;
-    };
-    const MouseCall& lastMouseDown() const { return lastMouseDown_; }
-    const MouseCall& lastMouseMove() const { return lastMouseMove_; }
 
     void Form_Load();  // runs subSetup(); main() calls it before show()
     void subSetup();
@@ -127,11 +108,9 @@ private:
     void setMemorySource(const MemorySourceRecord& source);
 
     ModMain state_;
-    FailurePrompt prompt_;
-    WarningBox warningBox_;
+    std::unique_ptr<Dialogs> ownDialogs_;  // the message boxes, when no dialogs were given
+    Dialogs* dialogs_;
     std::string appFolder_;
-    MouseCall lastMouseDown_;
-    MouseCall lastMouseMove_;
     History history_;
 };
 

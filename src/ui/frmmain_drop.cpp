@@ -1,5 +1,4 @@
 // Pictures dropped onto the window, put into the frame memory as one step of the history.
-#include <QMessageBox>
 #include <QScrollBar>
 #include <string>
 
@@ -24,10 +23,7 @@ void frmMain::dropPictures(const std::vector<std::string>& paths, bool dither) {
                   (result.leftOut == 1 ? " picture" : " pictures") + " past frame 267 left out.";
     }
     if (message.empty()) return;
-    if (warningBox_)
-        warningBox_(kDropTitle, message);
-    else
-        QMessageBox::warning(this, QString::fromUtf8(kDropTitle), QString::fromStdString(message));
+    dialogs_->warn(kDropTitle, message);
 }
 
 }  // namespace dotreel

@@ -12,7 +12,7 @@ void frmMain::cmdFile_Click() {
     for (size_t i = 0; i < optLayer.size(); ++i) input.layerSelected[i] = optLayer[i]->isChecked();
     for (size_t i = 0; i < txtFrame.size(); ++i)
         input.settingsTexts[i] = txtFrame[i]->text().toStdString();
-    saveAll(state_, prompt_, input);
+    saveAll(state_, *dialogs_, input);
 }
 
 }  // namespace dotreel

@@ -2,10 +2,10 @@
 // the playback range; START/STOP and each tick carry out the playback decisions.
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <string>
 
 #include "playback/playback.h"
 #include "ui/frmmain.h"
@@ -45,12 +45,8 @@ void frmMain::cmdFrame_Click(int16_t Index) {
     const int s = state_.intPlayRange[0];
     const StartDecision decision = startPlayback(s);
     if (decision.action == StartAction::Refuse) {
-        // Window-modal but not blocking: this handler returns at once, nothing else changes.
-        auto* box =
-            new QMessageBox(QMessageBox::Warning, caption(kStartRefusedTitle),
-                            QString::fromStdString(startRefusedText(s)), QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        // Nothing changes: no frame is shown, the timer stays off, the caption reads "START".
+        dialogs_->warn(std::string(kStartRefusedTitle), startRefusedText(s));
         return;
     }
     hscFrame[0]->setValue(decision.frame);  // shows the start frame unless it is on show already

@@ -1,7 +1,6 @@
 // Layer selection and the whole-memory layer commands.
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QScrollBar>
 #include <string>
 #include <variant>
@@ -19,10 +18,10 @@ void frmMain::optLayer_Click(int16_t Index) {
     // layer: saving then writes the memory to the new layer's file, which is how a first
     // background file is made.
     const auto before = memoryBefore();
-    const bool loaded = loadLayer(s, prompt_, Index);
+    const bool loaded = loadLayer(s, *dialogs_, Index);
     memoryChanged(before);  // a load given up part-way may still have changed the memory
     if (!loaded) return;
-    StepRunner step(s, prompt_, kLayerLoadTitle);
+    StepRunner step(s, *dialogs_, kLayerLoadTitle);
     const int32_t frame = hscFrame[0]->value();
     step([&] { Bit_Convert(s.bytFrameData(), s.dots, frame); });
 }
@@ -35,12 +34,7 @@ void frmMain::cmdLayer_Click(int16_t Index) {
         checkLayerCommand({Index, chkLayer->checkState() != Qt::Unchecked, start, end, source});
     if (const auto* refused = std::get_if<LayerInputError>(&check)) {
         // Refused before a byte is written: the memory and the grid stay exactly as they were.
-        const char* title = "cmdLayer_Click";
-        if (warningBox_)
-            warningBox_(title, refused->message);
-        else
-            QMessageBox::warning(this, QString::fromUtf8(title),
-                                 QString::fromStdString(refused->message));
+        dialogs_->warn("cmdLayer_Click", refused->message);
         return;
     }
     ModMain& s = state_;

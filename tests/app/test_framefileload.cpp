@@ -14,30 +14,12 @@
 #include "app/steprunner.h"
 #include "core/frame.h"
 #include "files/hexcodec.h"
+#include "scripteddialogs.h"
 
 using namespace dotreel;
+using dotreel::testing::ScriptedDialogs;
 
 namespace {
-
-// Answers the dialog from a script; `beforeAnswer` lets a test fix the cause while it is open.
-struct ScriptedPrompt {
-    std::vector<Answer> answers;
-    std::vector<std::string> texts;
-    std::vector<std::string> titles;
-    std::function<void()> beforeAnswer;
-
-    FailurePrompt prompt() {
-        return [this](const std::string& title, const std::string& text) {
-            titles.push_back(title);
-            texts.push_back(text);
-            if (beforeAnswer) beforeAnswer();
-            if (answers.empty()) return Answer::Cancel;
-            const Answer a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        };
-    }
-};
 
 // Line k of the test files: mostly two digits, with lines that only a careful decoder reads
 // right (full-width digits, a digit after a multi-byte character, lower case, one digit, text
@@ -76,13 +58,13 @@ class TestFrameFileLoad : public QObject {
 
     QTemporaryDir dir_;
     std::unique_ptr<ModMain> state_;
-    ScriptedPrompt script_;
+    ScriptedDialogs script_;
     std::unique_ptr<FrameBytes> bytes_;
 
     std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
 
     bool load(const std::string& fileName, const std::string& title = "subSetup") {
-        StepRunner step(*state_, script_.prompt(), title);
+        StepRunner step(*state_, script_, title);
         return readFrameFile(*state_, step, fileName, fileName + "のオープン", *bytes_);
     }
 
@@ -100,7 +82,7 @@ private slots:
         state_ = std::make_unique<ModMain>();
         state_->strAppPath = dir_.path().toStdString() + "/";
         state_->strDataPath = state_->strAppPath + "データー/";
-        script_ = ScriptedPrompt{};
+        script_ = ScriptedDialogs{};
         bytes_ = std::make_unique<FrameBytes>();
         bytes_->fill(0x33);
     }
@@ -116,7 +98,7 @@ private slots:
         writeFrameFile(dataFile("FirstData.txt"), 131072, lineEnd.toStdString());
         QVERIFY(load("FirstData.txt"));
         checkBytes();
-        QVERIFY(script_.texts.empty());
+        QVERIFY(script_.texts().empty());
         QCOMPARE(state_->strProcName, std::string("FirstData.txtのオープン"));
         QCOMPARE(state_->intFileNo, int16_t(1));
         QCOMPARE(state_->files.openCount(), size_t(0));
@@ -133,13 +115,15 @@ private slots:
 
     void missingFileThenRetryAfterCreatingItSucceeds() {
         script_.answers = {Answer::Retry};
-        script_.beforeAnswer = [this] { writeFrameFile(dataFile("FirstData.txt"), 131072); };
+        script_.beforeAnswer = [this](size_t) {
+            writeFrameFile(dataFile("FirstData.txt"), 131072);
+        };
         QVERIFY(load("FirstData.txt"));
         checkBytes();
-        QCOMPARE(script_.texts.size(), size_t(1));
-        QCOMPARE(script_.titles[0], std::string("subSetup"));
-        QVERIFY(script_.texts[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
-        QVERIFY(script_.texts[0].find(dataFile("FirstData.txt")) != std::string::npos);
+        QCOMPARE(script_.texts().size(), size_t(1));
+        QCOMPARE(script_.titles()[0], std::string("subSetup"));
+        QVERIFY(script_.texts()[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
+        QVERIFY(script_.texts()[0].find(dataFile("FirstData.txt")) != std::string::npos);
         QCOMPARE(state_->strMsgAns, std::string("4"));
         QCOMPARE(state_->files.openCount(), size_t(0));
     }
@@ -147,9 +131,9 @@ private slots:
     void missingDataFolderThenCancelGivesUpAndWritesNoByte() {
         QDir(QString::fromStdString(state_->strDataPath)).removeRecursively();
         QVERIFY(!load("SecondData.txt", "optLayer_Click"));
-        QCOMPARE(script_.texts.size(), size_t(1));
-        QCOMPARE(script_.titles[0], std::string("optLayer_Click"));
-        QVERIFY(script_.texts[0].rfind("SecondData.txtのオープンに失敗しました\r\n", 0) == 0);
+        QCOMPARE(script_.texts().size(), size_t(1));
+        QCOMPARE(script_.titles()[0], std::string("optLayer_Click"));
+        QVERIFY(script_.texts()[0].rfind("SecondData.txtのオープンに失敗しました\r\n", 0) == 0);
         QCOMPARE(state_->strMsgAns, std::string("2"));
         QCOMPARE(state_->files.openCount(), size_t(0));
         QCOMPARE(int(bytes_->front()), 0x33);
@@ -160,10 +144,10 @@ private slots:
         script_.answers = {Answer::Retry, Answer::Cancel};
         QVERIFY(!load("FirstData.txt"));
         // The first failure, and the Retry that fails again on the same read.
-        QCOMPARE(script_.texts.size(), size_t(2));
-        QVERIFY(script_.texts[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
-        QVERIFY(script_.texts[0].find(dataFile("FirstData.txt")) != std::string::npos);
-        QCOMPARE(script_.texts[1], script_.texts[0]);
+        QCOMPARE(script_.texts().size(), size_t(2));
+        QVERIFY(script_.texts()[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
+        QVERIFY(script_.texts()[0].find(dataFile("FirstData.txt")) != std::string::npos);
+        QCOMPARE(script_.texts()[1], script_.texts()[0]);
         QCOMPARE(state_->strMsgAns, std::string("2"));
         QCOMPARE(state_->files.openCount(), size_t(0));
         // Every line before the missing one was read.
@@ -175,7 +159,7 @@ private slots:
         writeFrameFile(dataFile("FirstData.txt"), 100);
         int shown = 0;
         script_.answers = {Answer::Retry, Answer::Cancel};
-        script_.beforeAnswer = [&] {
+        script_.beforeAnswer = [&](size_t) {
             if (shown++ == 0) writeFrameFile(dataFile("FirstData.txt"), 131072);
         };
         QVERIFY(!load("FirstData.txt"));
@@ -204,8 +188,8 @@ private slots:
             for (int k = 0; k < 131072; ++k) out << (k % 2 == 0 ? "１8\r\n" : "1\r\n");
         }
         state_->bytFrameData().fill(0xEE);
-        QVERIFY(loadLayer(*state_, script_.prompt(), 3));
-        QVERIFY(script_.texts.empty());
+        QVERIFY(loadLayer(*state_, script_, 3));
+        QVERIFY(script_.texts().empty());
         for (size_t k = 0; k < size_t(kStoreBytes); ++k) {
             const uint8_t expected =
                 static_cast<uint8_t>(hexLineToByte(lineFor(k)) | (k % 2 == 0 ? 0x08 : 0x10));

@@ -8,7 +8,7 @@
 
 #include "app/layerload.h"
 #include "core/frame.h"
-#include "layers/layertestfiles.h"
+#include "layertestfiles.h"
 
 using namespace dotreel;
 using namespace layertest;
@@ -34,7 +34,7 @@ class TestLayerLoad : public QObject {
 
     QTemporaryDir dir_;
     std::unique_ptr<ModMain> state_;
-    ScriptedPrompt prompt_;
+    ScriptedDialogs prompt_;
 
     std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
 
@@ -47,7 +47,7 @@ private slots:
         QDir(dir_.path()).removeRecursively();
         QDir().mkpath(dir_.path());
         state_ = stateIn(folderOf(dir_.path()));
-        prompt_ = ScriptedPrompt{};
+        prompt_ = ScriptedDialogs{};
     }
 
     void eachOptionLoadsItsOwnFile_data() {
@@ -65,10 +65,10 @@ private slots:
                                                /*lowerCase=*/true));
         writeFile(dataFile("Data.txt"), frameText([](int k) { return patternByte(k, 3); }));
         state_->bytFrameData()[kStoreBytes] = 0x5A;
-        QVERIFY(loadLayer(*state_, prompt_.prompt(), static_cast<int16_t>(index)));
+        QVERIFY(loadLayer(*state_, prompt_, static_cast<int16_t>(index)));
         QVERIFY(memoryIs(state_->bytFrameData(), [seed](int k) { return patternByte(k, seed); }));
         QCOMPARE(state_->bytFrameData()[kStoreBytes], uint8_t{0x5A});
-        QVERIFY(prompt_.asked.empty());
+        QVERIFY(prompt_.calls.empty());
         QCOMPARE(state_->files.openCount(), size_t{0});
     }
 
@@ -79,7 +79,7 @@ private slots:
         writeFile(dataFile(kSecond), frameText([](int k) {
                       return k == 0 ? uint8_t{0xF0} : k == 1 ? uint8_t{0x01} : backgroundByte(k);
                   }));
-        QVERIFY(loadLayer(*state_, prompt_.prompt(), 3));
+        QVERIFY(loadLayer(*state_, prompt_, 3));
         const FrameMemory& m = state_->bytFrameData();
         QCOMPARE(m[0], uint8_t{0xFF});
         QCOMPARE(m[1], uint8_t{0x81});
@@ -100,7 +100,7 @@ private slots:
         writeFile(dataFile(kSecond), frameText([backgroundValue](int) {
                       return static_cast<uint8_t>(backgroundValue);
                   }));
-        QVERIFY(loadLayer(*state_, prompt_.prompt(), 3));
+        QVERIFY(loadLayer(*state_, prompt_, 3));
         if (backgroundValue == 0)
             QVERIFY(memoryIs(state_->bytFrameData(), imageByte));
         else
@@ -126,11 +126,11 @@ private slots:
             QVERIFY(QDir(QString::fromStdString(state_->strDataPath)).removeRecursively());
         fillMemoryWith(0x33);
         prompt_.answers = {Answer::Cancel};
-        QVERIFY(!loadLayer(*state_, prompt_.prompt(), static_cast<int16_t>(index)));
-        QCOMPARE(prompt_.asked.size(), size_t{1});
-        QCOMPARE(prompt_.asked[0].title, std::string("optLayer_Click"));
-        QVERIFY2(namesFailedStep(prompt_.asked[0].text, stepName.toStdString()),
-                 prompt_.asked[0].text.c_str());
+        QVERIFY(!loadLayer(*state_, prompt_, static_cast<int16_t>(index)));
+        QCOMPARE(prompt_.calls.size(), size_t{1});
+        QCOMPARE(prompt_.calls[0].title, std::string("optLayer_Click"));
+        QVERIFY2(namesFailedStep(prompt_.calls[0].text, stepName.toStdString()),
+                 prompt_.calls[0].text.c_str());
         QCOMPARE(state_->strMsgAns, std::string("2"));
         QVERIFY(memoryIs(state_->bytFrameData(), [](int) { return uint8_t{0x33}; }));
     }
@@ -138,11 +138,11 @@ private slots:
     void retryAfterTheFileIsPutInPlaceCompletesTheLoad() {
         fillMemoryWith(0x33);
         prompt_.answers = {Answer::Retry};
-        prompt_.onQuestion = [this](int) {
+        prompt_.beforeAnswer = [this](size_t) {
             writeFile(dataFile(kSecond), frameText(backgroundByte));
         };
-        QVERIFY(loadLayer(*state_, prompt_.prompt(), 1));
-        QCOMPARE(prompt_.asked.size(), size_t{1});
+        QVERIFY(loadLayer(*state_, prompt_, 1));
+        QCOMPARE(prompt_.calls.size(), size_t{1});
         QCOMPARE(state_->strMsgAns, std::string("4"));
         QVERIFY(memoryIs(state_->bytFrameData(), backgroundByte));
     }
@@ -151,9 +151,9 @@ private slots:
         writeFile(dataFile(kFirst), frameText(imageByte, 131071));
         fillMemoryWith(0x33);
         prompt_.answers = {Answer::Retry, Answer::Retry, Answer::Cancel};
-        QVERIFY(!loadLayer(*state_, prompt_.prompt(), 0));
-        QCOMPARE(prompt_.asked.size(), size_t{3});
-        for (const auto& q : prompt_.asked)
+        QVERIFY(!loadLayer(*state_, prompt_, 0));
+        QCOMPARE(prompt_.calls.size(), size_t{3});
+        for (const auto& q : prompt_.calls)
             QVERIFY2(namesFailedStep(q.text, "FirstData.txtのオープン"), q.text.c_str());
         QVERIFY(memoryIs(state_->bytFrameData(), [](int) { return uint8_t{0x33}; }));
         QCOMPARE(state_->files.openCount(), size_t{0});
@@ -163,7 +163,7 @@ private slots:
         std::string text = frameText(imageByte);
         text += "FF\r\n00\r\n";  // 131073 lines and more
         writeFile(dataFile(kFirst), text);
-        QVERIFY(loadLayer(*state_, prompt_.prompt(), 0));
+        QVERIFY(loadLayer(*state_, prompt_, 0));
         QVERIFY(memoryIs(state_->bytFrameData(), imageByte));
         QCOMPARE(state_->bytFrameData()[kStoreBytes], uint8_t{0});
     }
@@ -173,9 +173,9 @@ private slots:
         writeFile(dataFile(kSecond), frameText(backgroundByte, 100));
         fillMemoryWith(0x33);
         prompt_.answers = {Answer::Cancel};
-        QVERIFY(!loadLayer(*state_, prompt_.prompt(), 3));
-        QCOMPARE(prompt_.asked.size(), size_t{1});
-        QVERIFY(namesFailedStep(prompt_.asked[0].text, "SecondData.txtのオープン"));
+        QVERIFY(!loadLayer(*state_, prompt_, 3));
+        QCOMPARE(prompt_.calls.size(), size_t{1});
+        QVERIFY(namesFailedStep(prompt_.calls[0].text, "SecondData.txtのオープン"));
         QVERIFY(memoryIs(state_->bytFrameData(), imageByte));
         QCOMPARE(state_->strProcName, std::string("SecondData.txtのオープン"));
     }

@@ -15,7 +15,7 @@
 #include "app/layerload.h"
 #include "app/save.h"
 #include "core/frame.h"
-#include "layers/layertestfiles.h"
+#include "layertestfiles.h"
 
 using namespace dotreel;
 using namespace layertest;
@@ -77,16 +77,16 @@ private slots:
     void manySavesAndLoadsKeepFilesClosedAndContentExact() {
         QVERIFY(dir_.isValid());
         auto state = stateIn(folderOf(dir_.path()));
-        ScriptedPrompt prompt;  // an empty script: every failure is given up
+        ScriptedDialogs prompt;  // an empty script: every failure is given up
 
         // One warm-up round, so that whatever the libraries open once for good is open already.
         SaveInput input;
         input.settingsTexts = {"0", "267", "100"};
         for (int option = 0; option < 3; ++option) {
             input.layerSelected = onlyOption(option);
-            QVERIFY(saveAll(*state, prompt.prompt(), input, false));
+            QVERIFY(saveAll(*state, prompt, input, false));
         }
-        QVERIFY(loadLayer(*state, prompt.prompt(), 3));
+        QVERIFY(loadLayer(*state, prompt, 3));
         const int baseline = openDescriptors();
 
         std::array<std::unique_ptr<FrameMemory>, 3> saved;  // what each file holds now
@@ -112,14 +112,14 @@ private slots:
                 // A read-only frame file: the save is refused, given up, the file kept.
                 const std::string before = readFile(frameFile);
                 QVERIFY(::chmod(frameFile.c_str(), 0444) == 0);
-                const size_t asked = prompt.asked.size();
-                QVERIFY(!saveAll(*state, prompt.prompt(), input, false));
-                QCOMPARE(prompt.asked.size(), asked + 1);
+                const size_t asked = prompt.calls.size();
+                QVERIFY(!saveAll(*state, prompt, input, false));
+                QCOMPARE(prompt.calls.size(), asked + 1);
                 QVERIFY(readFile(frameFile) == before);
                 QVERIFY(::chmod(frameFile.c_str(), 0644) == 0);
                 ++failedSaves;
             } else {
-                QVERIFY2(saveAll(*state, prompt.prompt(), input, false),
+                QVERIFY2(saveAll(*state, prompt, input, false),
                          qPrintable(QString("save failed in round %1").arg(round)));
                 *saved[static_cast<size_t>(layer)] = state->bytFrameData();
                 lastSettings =
@@ -134,12 +134,12 @@ private slots:
                 const std::string shortFile = state->strDataPath + "SecondData.txt";
                 const std::string whole = readFile(shortFile);
                 writeFile(shortFile, whole.substr(0, whole.size() / 2));
-                QVERIFY(!loadLayer(*state, prompt.prompt(), 1));
+                QVERIFY(!loadLayer(*state, prompt, 1));
                 QCOMPARE(firstDifference(state->bytFrameData(), *untouched), -1);
                 writeFile(shortFile, whole);
                 ++failedLoads;
             } else if (round % 3 == 0) {
-                QVERIFY(loadLayer(*state, prompt.prompt(), layer));
+                QVERIFY(loadLayer(*state, prompt, layer));
                 const int k =
                     firstDifference(state->bytFrameData(), *saved[static_cast<size_t>(layer)]);
                 QVERIFY2(k < 0,
@@ -156,7 +156,7 @@ private slots:
         }
 
         // The image OR the background, from the last files saved.
-        QVERIFY(loadLayer(*state, prompt.prompt(), 3));
+        QVERIFY(loadLayer(*state, prompt, 3));
         FrameMemory both = *saved[0];
         for (int k = 0; k < kStoreBytes; ++k)
             both[static_cast<size_t>(k)] |= (*saved[1])[static_cast<size_t>(k)];

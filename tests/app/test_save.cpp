@@ -10,7 +10,7 @@
 
 #include "app/save.h"
 #include "core/frame.h"
-#include "layers/layertestfiles.h"
+#include "layertestfiles.h"
 
 using namespace dotreel;
 using namespace layertest;
@@ -35,7 +35,7 @@ class TestSave : public QObject {
 
     QTemporaryDir dir_;
     std::unique_ptr<ModMain> state_;
-    ScriptedPrompt prompt_;
+    ScriptedDialogs prompt_;
 
     std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
     std::string settingsFile() const { return state_->strSetPath + "animation.txt"; }
@@ -50,16 +50,16 @@ private slots:
         QDir(dir_.path()).removeRecursively();
         QDir().mkpath(dir_.path());
         state_ = stateIn(folderOf(dir_.path()));
-        prompt_ = ScriptedPrompt{};
+        prompt_ = ScriptedDialogs{};
     }
 
     void emptyMemoryIsWrittenAsExactlyTheExpectedLines() {
-        QVERIFY(saveAll(*state_, prompt_.prompt(), saveInput(kImage)));
+        QVERIFY(saveAll(*state_, prompt_, saveInput(kImage)));
         const std::string written = readFile(dataFile("FirstData.txt"));
         QCOMPARE(written.size(), size_t{524288});
         QVERIFY(written == frameText([](int) { return uint8_t{0}; }));
         QCOMPARE(readFile(settingsFile()), std::string("5\r\n40\r\n100\r\n"));
-        QVERIFY(prompt_.asked.empty());
+        QVERIFY(prompt_.calls.empty());
     }
 
     void everyByteIsWrittenAsTwoUpperCaseDigits() {
@@ -69,7 +69,7 @@ private slots:
         (*memory)[2] = 160;
         (*memory)[3] = 255;
         state_->bytFrameData() = *memory;
-        QVERIFY(saveAll(*state_, prompt_.prompt(), saveInput(kImage)));
+        QVERIFY(saveAll(*state_, prompt_, saveInput(kImage)));
         const std::string written = readFile(dataFile("FirstData.txt"));
         QCOMPARE(written.substr(0, 16), std::string("00\r\n0A\r\nA0\r\nFF\r\n"));
         QVERIFY(written ==
@@ -92,7 +92,7 @@ private slots:
         std::array<bool, 4> selected{};
         for (size_t i = 0; i < 4; ++i) selected[i] = (selection >> i & 1) != 0;
         state_->bytFrameData() = *patternMemory(5);
-        QVERIFY(saveAll(*state_, prompt_.prompt(), saveInput(selected)));
+        QVERIFY(saveAll(*state_, prompt_, saveInput(selected)));
         const QStringList expected = file.isEmpty() ? QStringList{} : QStringList{file};
         QCOMPARE(dataFolderEntries(), expected);
         if (!file.isEmpty())
@@ -118,11 +118,11 @@ private slots:
         std::array<bool, 4> selected{};
         selected[static_cast<size_t>(option)] = true;
         prompt_.answers = {Answer::Cancel};
-        QVERIFY(!saveAll(*state_, prompt_.prompt(), saveInput(selected)));
-        QCOMPARE(prompt_.asked.size(), size_t{1});
-        QCOMPARE(prompt_.asked[0].title, std::string("cmdFile.Click"));
-        QVERIFY2(namesFailedStep(prompt_.asked[0].text, stepName.toStdString()),
-                 prompt_.asked[0].text.c_str());
+        QVERIFY(!saveAll(*state_, prompt_, saveInput(selected)));
+        QCOMPARE(prompt_.calls.size(), size_t{1});
+        QCOMPARE(prompt_.calls[0].title, std::string("cmdFile.Click"));
+        QVERIFY2(namesFailedStep(prompt_.calls[0].text, stepName.toStdString()),
+                 prompt_.calls[0].text.c_str());
         QCOMPARE(state_->strMsgAns, std::string("2"));
         // Given up at the frame file: the settings are not written either.
         QCOMPARE(readFile(settingsFile()), std::string("1\r\n2\r\n3\r\n"));
@@ -147,7 +147,7 @@ private slots:
         QFETCH(QString, end);
         QFETCH(QString, interval);
         QVERIFY(saveAll(
-            *state_, prompt_.prompt(),
+            *state_, prompt_,
             saveInput({}, {start.toStdString(), end.toStdString(), interval.toStdString()})));
         QCOMPARE(QString::fromStdString(readFile(settingsFile())),
                  start + "\r\n" + end + "\r\n" + interval + "\r\n");
@@ -159,9 +159,9 @@ private slots:
         writeFile(settingsFile(), "1\r\n2\r\n3\r\n");
         QCOMPARE(::chmod(dataFile("FirstData.txt").c_str(), 0444), 0);
         prompt_.answers = {Answer::Retry, Answer::Cancel};
-        QVERIFY(!saveAll(*state_, prompt_.prompt(), saveInput(kImage)));
-        QCOMPARE(prompt_.asked.size(), size_t{2});
-        QVERIFY(namesFailedStep(prompt_.asked[1].text, "FirstData.txtの書き込み処理"));
+        QVERIFY(!saveAll(*state_, prompt_, saveInput(kImage)));
+        QCOMPARE(prompt_.calls.size(), size_t{2});
+        QVERIFY(namesFailedStep(prompt_.calls[1].text, "FirstData.txtの書き込み処理"));
         QVERIFY(readFile(dataFile("FirstData.txt")) == old);
         QCOMPARE(readFile(settingsFile()), std::string("1\r\n2\r\n3\r\n"));
         QCOMPARE(dataFolderEntries(), QStringList{"FirstData.txt"});
@@ -171,10 +171,10 @@ private slots:
         QVERIFY(QDir(QString::fromStdString(state_->strSetPath)).removeRecursively());
         state_->bytFrameData() = *patternMemory(7);
         prompt_.answers = {Answer::Cancel};
-        QVERIFY(!saveAll(*state_, prompt_.prompt(), saveInput(kImage)));
-        QCOMPARE(prompt_.asked.size(), size_t{1});
-        QVERIFY2(namesFailedStep(prompt_.asked[0].text, "animation.txtの書き込み処理"),
-                 prompt_.asked[0].text.c_str());
+        QVERIFY(!saveAll(*state_, prompt_, saveInput(kImage)));
+        QCOMPARE(prompt_.calls.size(), size_t{1});
+        QVERIFY2(namesFailedStep(prompt_.calls[0].text, "animation.txtの書き込み処理"),
+                 prompt_.calls[0].text.c_str());
         QVERIFY(readFile(dataFile("FirstData.txt")) ==
                 frameText([](int k) { return patternByte(k, 7); }));
     }
@@ -182,17 +182,17 @@ private slots:
     void settingsFolderCreatedBeforeRetryIsWritten() {
         QVERIFY(QDir(QString::fromStdString(state_->strSetPath)).removeRecursively());
         prompt_.answers = {Answer::Retry};
-        prompt_.onQuestion = [this](int) {
+        prompt_.beforeAnswer = [this](size_t) {
             QDir().mkpath(QString::fromStdString(state_->strSetPath));
         };
-        QVERIFY(saveAll(*state_, prompt_.prompt(), saveInput(kImage)));
+        QVERIFY(saveAll(*state_, prompt_, saveInput(kImage)));
         QCOMPARE(readFile(settingsFile()), std::string("5\r\n40\r\n100\r\n"));
     }
 
     void compositeReplacesAFileSpelledInLowerCase() {
         writeFile(dataFile("data.txt"), "old\r\n");
         state_->bytFrameData() = *patternMemory(8);
-        QVERIFY(saveAll(*state_, prompt_.prompt(), saveInput(kComposite)));
+        QVERIFY(saveAll(*state_, prompt_, saveInput(kComposite)));
         QCOMPARE(dataFolderEntries(), QStringList{"data.txt"});
         QVERIFY(readFile(dataFile("data.txt")) ==
                 frameText([](int k) { return patternByte(k, 8); }));

@@ -16,7 +16,7 @@
 
 #include "app/save.h"
 #include "core/frame.h"
-#include "layers/layertestfiles.h"
+#include "layertestfiles.h"
 
 using namespace dotreel;
 using namespace layertest;
@@ -45,21 +45,20 @@ int saveOnFullDisk(ModMain& state, rlim_t limitBytes, bool retryAfterSpaceFreed)
         const rlim_t hard = lim.rlim_max;
         lim.rlim_cur = limitBytes;
         ::setrlimit(RLIMIT_FSIZE, &lim);
-        int questions = 0;
-        bool named = false;
-        const FailurePrompt prompt = [&](const std::string& title, const std::string& text) {
-            ++questions;
-            named =
-                title == "cmdFile.Click" && namesFailedStep(text, "FirstData.txtの書き込み処理");
-            if (!retryAfterSpaceFreed) return Answer::Cancel;
+        ScriptedDialogs dialogs;
+        if (retryAfterSpaceFreed) dialogs.answers = {Answer::Retry};
+        dialogs.beforeAnswer = [&](size_t) {
+            if (!retryAfterSpaceFreed) return;
             rlimit freed{hard, hard};
             ::setrlimit(RLIMIT_FSIZE, &freed);
-            return Answer::Retry;
         };
         SaveInput in;
         in.layerSelected = kImage;
         in.settingsTexts = {"7", "8", "9"};
-        const bool saved = saveAll(state, prompt, in);
+        const bool saved = saveAll(state, dialogs, in);
+        const size_t questions = dialogs.calls.size();
+        const bool named = questions > 0 && dialogs.calls[0].title == "cmdFile.Click" &&
+                           namesFailedStep(dialogs.calls[0].text, "FirstData.txtの書き込み処理");
         ::_exit((saved ? kSaved : 0) | (questions == 1 ? kAskedOnce : 0) |
                 (named ? kNamedFrameFile : 0));
     }
@@ -128,9 +127,7 @@ private slots:
             const pid_t pid = ::fork();
             QVERIFY(pid >= 0);
             if (pid == 0) {
-                const FailurePrompt cancel = [](const std::string&, const std::string&) {
-                    return Answer::Cancel;
-                };
+                ScriptedDialogs cancel;  // nothing scripted: every failure is given up
                 for (int i = 0;; ++i) {
                     const bool b = (i + round) % 2 == 0;
                     state_->bytFrameData() = b ? *memoryB : *memoryA;

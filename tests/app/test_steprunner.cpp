@@ -7,31 +7,10 @@
 #include "app/modmain.h"
 #include "app/steprunner.h"
 #include "platform/errors.h"
+#include "scripteddialogs.h"
 
 using namespace dotreel;
-
-namespace {
-
-// Answers the dialog from a script and remembers what it was shown.
-struct ScriptedPrompt {
-    std::vector<Answer> answers;
-    std::vector<std::string> titles;
-    std::vector<std::string> texts;
-
-    FailurePrompt prompt() {
-        return [this](const std::string& title, const std::string& text) {
-            titles.push_back(title);
-            texts.push_back(text);
-            if (answers.empty())
-                throw std::logic_error("the dialog was shown more often than scripted");
-            const Answer a = answers.front();
-            answers.erase(answers.begin());
-            return a;
-        };
-    }
-};
-
-}  // namespace
+using dotreel::testing::ScriptedDialogs;
 
 class TestStepRunner : public QObject {
     Q_OBJECT
@@ -48,21 +27,21 @@ private slots:
 
 void TestStepRunner::aSucceedingStatementRunsOnceWithoutDialog() {
     ModMain state;
-    ScriptedPrompt script;
-    StepRunner step(state, script.prompt(), "subSetup");
+    ScriptedDialogs script;
+    StepRunner step(state, script, "subSetup");
     int runs = 0;
     QVERIFY(step([&] { ++runs; }));
     QCOMPARE(runs, 1);
-    QVERIFY(script.texts.empty());
+    QVERIFY(script.texts().empty());
     QCOMPARE(state.strMsgAns, std::string());
     QCOMPARE(step.title(), std::string("subSetup"));
 }
 
 void TestStepRunner::retryRepeatsTheSameStatementWithItsVariables() {
     ModMain state;
-    ScriptedPrompt script;
+    ScriptedDialogs script;
     script.answers = {Answer::Retry};
-    StepRunner step(state, script.prompt(), "optLayer_Click");
+    StepRunner step(state, script, "optLayer_Click");
 
     // A read loop: the counter keeps its value, so the failed read is repeated for the same line.
     std::vector<int> attemptedLines;
@@ -82,14 +61,14 @@ void TestStepRunner::retryRepeatsTheSameStatementWithItsVariables() {
     QCOMPARE(attemptedLines, (std::vector<int>{0, 1, 2, 2, 3}));
     QCOMPARE(done, (std::vector<int>{0, 1, 2, 3}));
     QCOMPARE(state.strMsgAns, std::string("4"));
-    QCOMPARE(script.texts.size(), size_t(1));
+    QCOMPARE(script.texts().size(), size_t(1));
 }
 
 void TestStepRunner::cancelGivesUpAndStoresTwo() {
     ModMain state;
-    ScriptedPrompt script;
+    ScriptedDialogs script;
     script.answers = {Answer::Cancel};
-    StepRunner step(state, script.prompt(), "cmdFile.Click");
+    StepRunner step(state, script, "cmdFile.Click");
     int runs = 0;
     QVERIFY(!step([&] {
         ++runs;
@@ -101,16 +80,16 @@ void TestStepRunner::cancelGivesUpAndStoresTwo() {
 
 void TestStepRunner::retryAnyNumberOfTimes() {
     ModMain state;
-    ScriptedPrompt script;
+    ScriptedDialogs script;
     script.answers = {Answer::Retry, Answer::Retry, Answer::Retry, Answer::Cancel};
-    StepRunner step(state, script.prompt(), "subSetup");
+    StepRunner step(state, script, "subSetup");
     int runs = 0;
     QVERIFY(!step([&] {
         ++runs;
         throw overflowError();
     }));
     QCOMPARE(runs, 4);
-    QCOMPARE(script.texts.size(), size_t(4));
+    QCOMPARE(script.texts().size(), size_t(4));
     QCOMPARE(state.strMsgAns, std::string("2"));
 
     // The stored answer follows the last dialog: a later Retry that succeeds leaves "4".
@@ -126,14 +105,15 @@ void TestStepRunner::retryAnyNumberOfTimes() {
 void TestStepRunner::dialogShowsStepNameFailedAndTheDescription() {
     ModMain state;
     state.strProcName = "animation.txtのオープン";
-    ScriptedPrompt script;
+    ScriptedDialogs script;
     script.answers = {Answer::Cancel};
-    StepRunner step(state, script.prompt(), "subSetup");
+    StepRunner step(state, script, "subSetup");
     const PlatformError error = typeMismatchError();
     QVERIFY(!step([&] { throw error; }));
-    QCOMPARE(script.titles, std::vector<std::string>{"subSetup"});
-    QCOMPARE(script.texts, std::vector<std::string>{"animation.txtのオープンに失敗しました\r\n" +
-                                                    error.description()});
+    QCOMPARE(script.titles(), std::vector<std::string>{"subSetup"});
+    QCOMPARE(script.count(DialogKind::StepFailure), size_t(1));
+    QCOMPARE(script.texts(), std::vector<std::string>{"animation.txtのオープンに失敗しました\r\n" +
+                                                      error.description()});
     QCOMPARE(stepFailureText("a", "b"), std::string("aに失敗しました\r\nb"));
 }
 
@@ -142,26 +122,26 @@ void TestStepRunner::dialogShowsTheStepNameInForceAtTheFailure() {
     // and so is one left by an earlier handler.
     ModMain state;
     state.strProcName = "FirstData.txtのオープン";
-    ScriptedPrompt script;
+    ScriptedDialogs script;
     script.answers = {Answer::Cancel, Answer::Cancel};
-    StepRunner step(state, script.prompt(), "cmdFile.Click");
+    StepRunner step(state, script, "cmdFile.Click");
     QVERIFY(!step([&] { throw outOfRangeError(); }));
     QVERIFY(!step([&] {
         state.strProcName = "Data.txtの書き込み処理";
         throw outOfRangeError();
     }));
-    QCOMPARE(script.texts.size(), size_t(2));
-    QVERIFY(script.texts[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
-    QVERIFY(script.texts[1].rfind("Data.txtの書き込み処理に失敗しました\r\n", 0) == 0);
-    QCOMPARE(script.titles[1], std::string("cmdFile.Click"));
+    QCOMPARE(script.texts().size(), size_t(2));
+    QVERIFY(script.texts()[0].rfind("FirstData.txtのオープンに失敗しました\r\n", 0) == 0);
+    QVERIFY(script.texts()[1].rfind("Data.txtの書き込み処理に失敗しました\r\n", 0) == 0);
+    QCOMPARE(script.titles()[1], std::string("cmdFile.Click"));
 }
 
 void TestStepRunner::onlyPlatformErrorsAreOffered() {
     ModMain state;
-    ScriptedPrompt script;
-    StepRunner step(state, script.prompt(), "subSetup");
+    ScriptedDialogs script;
+    StepRunner step(state, script, "subSetup");
     QVERIFY_THROWS_EXCEPTION(std::logic_error, step([] { throw std::logic_error("bug"); }));
-    QVERIFY(script.texts.empty());
+    QVERIFY(script.texts().empty());
 }
 
 QTEST_GUILESS_MAIN(TestStepRunner)

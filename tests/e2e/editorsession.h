@@ -169,6 +169,13 @@ public:
         return fail(why);
     }
 
+    // The usual start: the display, "FirstData.txt" and "animation.txt" written, the editor
+    // launched and its window up. Other files may be written before.
+    bool startWith(const QByteArray& firstData, const QByteArray& settings) {
+        return startDisplay() && writeFile(dataFile(u("FirstData.txt")), firstData) &&
+               writeFile(settingsFile(), settings) && launch() && waitForMainWindow();
+    }
+
     QString dataFile(const QString& name) const { return folder_.path() + u("/データー/") + name; }
     QString settingsFile() const { return folder_.path() + u("/設定/animation.txt"); }
 

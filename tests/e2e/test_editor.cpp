@@ -120,15 +120,9 @@ private slots:
 
     void startupShowsFrameZeroAndSaveWritesWhatWasRead() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         const Store store = randomStore(1);
-        SESSION_VERIFY(session, session.writeFile(session.dataFile(u("FirstData.txt")),
-                                                  lowerCaseFrameFile(store)));
         SESSION_VERIFY(session,
-                       session.writeFile(session.settingsFile(), "007\r\n 12 \r\n13.5\r\n"));
-
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+                       session.startWith(lowerCaseFrameFile(store), "007\r\n 12 \r\n13.5\r\n"));
         SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
 
         SESSION_VERIFY(session, session.save(kSaveButton));
@@ -139,13 +133,8 @@ private slots:
 
     void clickModeTogglesExactlyTheClickedDots() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         Store store = randomStore(2);
-        SESSION_VERIFY(
-            session, session.writeFile(session.dataFile(u("FirstData.txt")), frameFileText(store)));
-        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "0\r\n5\r\n60\r\n"));
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), "0\r\n5\r\n60\r\n"));
         Picture picture = Picture::ofFrame(store, 0);
         SESSION_VERIFY(session, session.waitForGrid(picture, "frame 0"));
 
@@ -189,13 +178,8 @@ private slots:
 
     void pencilAndEraserFollowThePointerWithoutAButton() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         Store store = randomStore(3);
-        SESSION_VERIFY(
-            session, session.writeFile(session.dataFile(u("FirstData.txt")), frameFileText(store)));
-        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "0\r\n5\r\n60\r\n"));
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), "0\r\n5\r\n60\r\n"));
         Picture picture = Picture::ofFrame(store, 0);
         SESSION_VERIFY(session, session.waitForGrid(picture, "frame 0"));
 
@@ -224,13 +208,8 @@ private slots:
 
     void scrollsMoveThePictureAndFrameModeStoresIntoTheNextFrame() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         Store store = randomStore(4);
-        SESSION_VERIFY(
-            session, session.writeFile(session.dataFile(u("FirstData.txt")), frameFileText(store)));
-        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "0\r\n5\r\n60\r\n"));
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), "0\r\n5\r\n60\r\n"));
         Picture picture = Picture::ofFrame(store, 0);
         SESSION_VERIFY(session, session.waitForGrid(picture, "frame 0"));
 
@@ -259,13 +238,8 @@ private slots:
 
     void patternsReachTheFileOnlyThroughStore() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         Store store = randomStore(5);
-        SESSION_VERIFY(
-            session, session.writeFile(session.dataFile(u("FirstData.txt")), frameFileText(store)));
-        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "0\r\n5\r\n60\r\n"));
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), "0\r\n5\r\n60\r\n"));
         SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
 
         SESSION_VERIFY(session, session.click(kInvertButton));
@@ -296,13 +270,8 @@ private slots:
 
     void layerCommandsRewriteTheChosenFrames() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         Store store = randomStore(6);
-        SESSION_VERIFY(
-            session, session.writeFile(session.dataFile(u("FirstData.txt")), frameFileText(store)));
-        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "3\r\n5\r\n40\r\n"));
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), "3\r\n5\r\n40\r\n"));
         SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
 
         // "フレーム指定" is ticked: frames 3..5 from the playback texts.
@@ -331,13 +300,9 @@ private slots:
 
     void eraseAllThenCtrlZSavesTheFileAsItWas() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         const Store store = randomStore(9);
         const QByteArray before = frameFileText(store);
-        SESSION_VERIFY(session, session.writeFile(session.dataFile(u("FirstData.txt")), before));
-        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "0\r\n267\r\n40\r\n"));
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.startWith(before, "0\r\n267\r\n40\r\n"));
         SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
 
         SESSION_VERIFY(session, session.click(kLayerClearAllButton));
@@ -353,17 +318,12 @@ private slots:
 
     void orCompositeIsShownSavedToDataTxtAndReadBack() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         const Store image = randomStore(7);
         const Store background = randomStore(8);
         const Store composite = orOf(image, background);
-        SESSION_VERIFY(
-            session, session.writeFile(session.dataFile(u("FirstData.txt")), frameFileText(image)));
         SESSION_VERIFY(session, session.writeFile(session.dataFile(u("SecondData.txt")),
                                                   lowerCaseFrameFile(background)));
-        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "0\r\n5\r\n60\r\n"));
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.startWith(frameFileText(image), "0\r\n5\r\n60\r\n"));
         SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(image, 0), "image frame 0"));
 
         SESSION_VERIFY(session, session.click(layerOption(3)));  // "画像|背景"
@@ -457,13 +417,8 @@ private slots:
 
     void playbackWithoutRepeatStopsOnTheEndFrame() {
         EditorSession session;
-        SESSION_VERIFY(session, session.startDisplay());
         Store store = randomStore(10);
-        SESSION_VERIFY(
-            session, session.writeFile(session.dataFile(u("FirstData.txt")), frameFileText(store)));
-        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), "0\r\n0\r\n20\r\n"));
-        SESSION_VERIFY(session, session.launch());
-        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), "0\r\n0\r\n20\r\n"));
         SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
         const QImage startFace = session.settledCrop(kStartStopFace);
         QVERIFY(!startFace.isNull());

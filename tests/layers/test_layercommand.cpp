@@ -10,7 +10,7 @@
 #include "core/frame.h"
 #include "layers/composite.h"
 #include "layers/layercommand.h"
-#include "layers/layertestfiles.h"
+#include "layertestfiles.h"
 
 using namespace dotreel;
 

@@ -9,7 +9,7 @@
 
 #include "core/frame.h"
 #include "layers/layercommand.h"
-#include "layers/layertestfiles.h"
+#include "layertestfiles.h"
 
 using namespace dotreel;
 

@@ -1,83 +1,72 @@
-// Playback decisions driven through whole sessions: START, ticks, and the user's interventions.
+// Playback in the real window, through whole sessions: START, ticks and the user's
+// interventions; and the decisions themselves over every frame the selector can show.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 #include <QtTest>
 #include <string>
 #include <vector>
 
 #include "playback/playback.h"
+#include "scripteddialogs.h"
+#include "ui/frmmain.h"
 
 using namespace dotreel;
+using dotreel::testing::ScriptedDialogs;
 
 namespace {
 
-// The window's part of playback, reduced to what the decisions act on: the selector's value,
-// the range, the repeat box, the timer and the caption.
+// A real window after a start-up that found no files (both given up), so its frame selector
+// covers 0..267. The script's events drive its controls and handlers; nothing of playback is
+// re-implemented here.
 struct Session {
-    int v = 0;
-    int s = 0;
-    int e = 0;
-    bool repeat = true;
-    bool timerOn = false;
-    std::string caption{kCaptionStart};
-    void writeSelector(int value) { v = value; }
+    ScriptedDialogs dialogs;
+    frmMain w{"/nonexistent-folder", &dialogs};
 
-    void pressStartStop() {
-        if (isStoppedCaption(caption)) {
-            const StartDecision d = startPlayback(s);
-            if (d.action == StartAction::Refuse) return;
-            writeSelector(d.frame);
-            timerOn = true;
-            caption = kCaptionStop;
-        } else {
-            timerOn = false;
-            caption = kCaptionStart;
-        }
+    Session(int startOnShow, int s, int e, bool repeat) {
+        w.Form_Load();
+        // No real tick may come between the ticks the script gives.
+        w.hscFrame[1]->setValue(1000);
+        w.hscFrame[0]->setValue(startOnShow);
+        // The range as the settings file would give it, beyond what the set buttons can set.
+        w.state().intPlayRange[0] = static_cast<int16_t>(s);
+        w.state().intPlayRange[1] = static_cast<int16_t>(e);
+        w.chkFrame->setChecked(repeat);
     }
 
-    void tick() {
-        const TickDecision d = playbackStep(v, s, e, repeat);
-        switch (d.action) {
-            case TickAction::ShowFrame:
-                writeSelector(d.frame);
-                timerOn = true;
-                break;
-            case TickAction::KeepRunning:
-                timerOn = true;
-                break;
-            case TickAction::Stop:
-                caption = kCaptionStart;
-                timerOn = false;
-                break;
-        }
-    }
+    bool playing() const { return w.tmrFrame->isActive(); }
 
-    // Runs a script and returns what is on show after each event: the frame number, followed by
-    // "S" while playback is stopped. Events: "go" START/STOP button, "t" a tick, "m<N>" move the
-    // selector, "setS"/"setE" the set buttons, "s<N>" a start frame no control could set,
-    // "r0"/"r1" repeat box.
+    // Runs a script and returns what is on show after each event: the selector's frame,
+    // followed by "S" while playback is stopped. Events: "go" START/STOP button, "t" a tick,
+    // "m<N>" move the selector, "setS"/"setE" the set buttons, "s<N>" a start frame no control
+    // could set, "r0"/"r1" repeat box.
     QString run(const QString& script) {
         QStringList shown;
         for (const QString& ev : script.split(' ', Qt::SkipEmptyParts)) {
             if (ev == "go") {
-                pressStartStop();
+                w.cmdFrame[2]->click();
             } else if (ev == "t") {
                 // A tick only comes while the timer runs; a script that ticks a stopped timer is
                 // itself wrong.
-                if (!timerOn) return "tick while stopped";
-                tick();
+                if (!playing()) return "tick while stopped";
+                w.tmrFrame_Timer();
             } else if (ev.startsWith('m')) {
-                writeSelector(ev.mid(1).toInt());
+                w.hscFrame[0]->setValue(ev.mid(1).toInt());
             } else if (ev == "setS") {
-                s = v;
+                w.cmdFrame[0]->click();
             } else if (ev == "setE") {
-                e = v;
+                w.cmdFrame[1]->click();
             } else if (ev.startsWith('s')) {
-                s = ev.mid(1).toInt();
+                w.state().intPlayRange[0] = static_cast<int16_t>(ev.mid(1).toInt());
             } else if (ev == "r0" || ev == "r1") {
-                repeat = ev == "r1";
+                w.chkFrame->setChecked(ev == "r1");
             } else {
                 return "bad event " + ev;
             }
-            shown << QString::number(v) + (timerOn ? "" : "S");
+            // The caption always tells the state the timer is in.
+            if (w.cmdFrame[2]->text() != (playing() ? "STOP" : "START")) return "caption wrong";
+            shown << QString::number(w.hscFrame[0]->value()) + (playing() ? "" : "S");
         }
         return shown.join(' ');
     }
@@ -196,12 +185,11 @@ void TestPlayback::sessionsShowTheExpectedFrames() {
     QFETCH(QString, script);
     QFETCH(QString, shown);
 
-    Session session;
-    session.v = startOnShow;
-    session.s = s;
-    session.e = e;
-    session.repeat = repeat;
+    Session session(startOnShow, s, e, repeat);
+    QCOMPARE(session.dialogs.count(DialogKind::StepFailure), size_t{2});  // the two files
     QCOMPARE(session.run(script), shown);
+    // Only a start frame the selector cannot show is refused, with a warning.
+    QCOMPARE(session.dialogs.count(DialogKind::Warning) > 0, !isFrameNumber(s));
 }
 
 void TestPlayback::stepsNeverLeaveTheSelectorRange() {
@@ -265,5 +253,5 @@ void TestPlayback::onlyTheExactCaptionStartMeansStopped() {
     QCOMPARE(isStoppedCaption(caption.toStdString()), stopped);
 }
 
-QTEST_GUILESS_MAIN(TestPlayback)
+QTEST_MAIN(TestPlayback)
 #include "test_playback.moc"

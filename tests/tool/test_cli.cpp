@@ -1,8 +1,11 @@
 // The real program: help, exit statuses, where messages go, and info's EEPROM map.
-#include <QProcess>
+#include <QBuffer>
+#include <QImage>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
+#include "support/program.h"
 #include "toolfixtures.h"
 
 using namespace dotreel;
@@ -10,20 +13,10 @@ using namespace fixtures;
 
 namespace {
 
-struct Result {
-    int code;
-    QString out;
-    QString err;
-};
+using Result = support::ProgramRun;
 
 Result runProgram(const QStringList& args, const QString& folder = {}) {
-    QProcess p;
-    if (!folder.isEmpty()) p.setWorkingDirectory(folder);
-    p.start(QStringLiteral(DOTREEL_TOOL_PATH), args);
-    if (!p.waitForFinished(120000)) return {-1, {}, "did not finish"};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return support::runProgram(QStringLiteral(DOTREEL_TOOL_PATH), args, {folder, {}, {}});
 }
 
 }  // namespace
@@ -45,6 +38,7 @@ private slots:
                                 << "Usage: dotreel-tool export FILE";
         QTest::newRow("import") << QStringList{"help", "import"}
                                 << "Usage: dotreel-tool import IMAGE...";
+        QTest::newRow("version") << QStringList{"--version"} << "dotreel-tool 0.";
     }
     void everyCommandHasHelp() {
         QFETCH(QStringList, args);
@@ -60,6 +54,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("nothing") << QStringList{} << "Usage: dotreel-tool COMMAND";
         QTest::newRow("unknown command") << QStringList{"convert"} << "unknown command 'convert'";
+        QTest::newRow("typo") << QStringList{"exprot"} << "did you mean 'export'?";
         QTest::newRow("unknown option")
             << QStringList{"info", "--fast", "x"} << "unknown option '--fast'";
         QTest::newRow("value missing")
@@ -94,8 +89,10 @@ private slots:
                            "into chip 1)\n"));
         QVERIFY(r.out.contains("frame 267: chip 1, 0xFCF8..0xFEDF\n"));
         QVERIFY(!r.out.contains("frame  38:"));
-        QVERIFY(r.out.contains("24C64    8192 bytes,  16 frames: 16 of the 40 used frames fit\n"));
-        QVERIFY(r.out.contains("24C128  16384 bytes,  33 frames: 33 of the 40 used frames fit\n"));
+        QVERIFY(r.out.contains(
+            "24C64    8192 bytes,  16 frames: 16 of the 40 used frames fit (--chip refuses)\n"));
+        QVERIFY(r.out.contains(
+            "24C128  16384 bytes,  33 frames: 33 of the 40 used frames fit (--chip refuses)\n"));
         QVERIFY(r.out.contains("24C256  32768 bytes,  67 frames: all 40 used frames fit\n"));
         QVERIFY(r.out.contains("24C512  65536 bytes, 134 frames: all 40 used frames fit\n"));
     }
@@ -113,6 +110,75 @@ private slots:
         QCOMPARE(r.code, 1);
         QVERIFY(r.out.isEmpty());
         QVERIFY2(r.err.contains("'short.txt' has only 1 lines"), qPrintable(r.err));
+    }
+
+    void onlyPictureCommandsLoadQt_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("qt");
+        QTest::newRow("--help") << QStringList{"--help"} << false;
+        QTest::newRow("check") << QStringList{"check", "F.txt"} << false;
+        QTest::newRow("info") << QStringList{"info", "F.txt"} << false;
+        QTest::newRow("bin") << QStringList{"export", "F.txt", "--format", "bin", "-o", "o"}
+                             << false;
+        QTest::newRow("ihex") << QStringList{"export", "F.txt", "--format", "ihex", "-o", "o"}
+                              << false;
+        QTest::newRow("c") << QStringList{"export", "F.txt", "--format", "c", "-o", "o"} << false;
+        QTest::newRow("png, handed over")
+            << QStringList{"export", "F.txt", "--format", "PNG", "--frames", "3", "-o", "o"}
+            << true;
+    }
+    void onlyPictureCommandsLoadQt() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, qt);
+        auto store = emptyStore();
+        (*store)[3 * 488] = 1;
+        writeStore(dir_.filePath("F.txt"), *store);
+        QFile::remove(dir_.filePath("o"));
+        const Result r = support::runProgram(QStringLiteral(DOTREEL_TOOL_PATH), args,
+                                             {dir_.path(), {"LD_DEBUG=libs"}, {}});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err.contains("libQt6Gui.so"), qt);
+        QCOMPARE(r.err.contains("libQt6Core.so"), qt);
+    }
+
+    void aFailedWriteToStandardOutputIsAnError() {
+        writeStore(dir_.filePath("F.txt"), *patternStore());
+        const Result r = support::runProgram(QStringLiteral(DOTREEL_TOOL_PATH), {"info", "F.txt"},
+                                             {dir_.path(), {}, "/dev/full"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("cannot write to standard output"), qPrintable(r.err));
+    }
+
+    void pictureTroubleIsOneClearMessage_data() {
+        QTest::addColumn<QByteArray>("picture");
+        QTest::addColumn<QString>("message");
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(64, 64, QImage::Format_RGB32).save(&buffer, "PNG");
+        QTest::newRow("cut short") << png.left(png.size() / 2) << "cannot read picture 'p.png'";
+        // A valid header announcing 30000 x 30000 pixels, more than the reader may allocate.
+        QByteArray huge = png;
+        qToBigEndian<quint32>(30000, huge.data() + 16);
+        qToBigEndian<quint32>(30000, huge.data() + 20);
+        quint32 crc = 0xFFFFFFFFU;  // the chunk's CRC-32 over its type and data
+        for (int i = 12; i < 29; ++i) {
+            crc ^= static_cast<quint8>(huge[i]);
+            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320U & (0U - (crc & 1U)));
+        }
+        qToBigEndian<quint32>(~crc, huge.data() + 29);
+        QTest::newRow("too large") << huge << "too large: 30000x30000 pixels; the limit is";
+    }
+    void pictureTroubleIsOneClearMessage() {
+        QFETCH(QByteArray, picture);
+        QFETCH(QString, message);
+        writeAll(dir_.filePath("p.png"), picture.toStdString());
+        const Result r = runProgram({"import", "p.png", "--into", "n.txt", "--create", "--at", "0"},
+                                    dir_.path());
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFile::exists(dir_.filePath("n.txt")));
     }
 };
 

@@ -2,10 +2,16 @@
 // output files.
 #include <QImage>
 #include <QImageReader>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <regex>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include "support/diskfiles.h"
 #include "tool/eeprom.h"
 #include "toolfixtures.h"
 
@@ -156,11 +162,14 @@ private slots:
     }
 
     void pngRangeGivesNumberedFilesAndSheetGivesOne() {
-        QCOMPARE(run({"export", str(input_), "--format", "png", "--frames", "9..11", "-o",
-                      path("p.png")})
-                     .code,
-                 0);
+        const Run r = run(
+            {"export", str(input_), "--format", "png", "--frames", "9..11", "-o", path("p.png")});
+        QCOMPARE(r.code, 0);
         QCOMPARE(entries(dir_.path()), QStringList({"p-009.png", "p-010.png", "p-011.png"}));
+        // The user asked for p.png and is told where the pictures went instead.
+        QVERIFY2(r.out.find("wrote 3 files " + path("p-NNN.png")) != std::string::npos &&
+                     r.out.find(path("p.png") + " itself is not written") != std::string::npos,
+                 r.out.c_str());
         QCOMPARE(run({"export", str(input_), "--format", "png", "--frames", "0..4", "--sheet",
                       "--columns", "2", "-o", path("s.png")})
                      .code,
@@ -201,12 +210,134 @@ private slots:
         QCOMPARE(reader.nextImageDelay(), 250);
     }
 
-    void gifWithoutSettingsOrIntervalIsRefused() {
+    void gifWithoutSettingsTakesTheEditorsDefaultInterval() {
         const Run r = run(
             {"export", str(input_), "--format", "gif", "--frames", "0..1", "-o", path("x.gif")});
-        QCOMPARE(r.code, 1);
-        QVERIFY(r.err.find("--interval") != std::string::npos);
-        QVERIFY(!QFile::exists(dir_.filePath("x.gif")));
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.find("default interval of 10 ms (choose one with --interval") !=
+                     std::string::npos,
+                 r.err.c_str());
+        // The first frame's delay, in hundredths, from its graphic control extension (Qt's
+        // reader shows such short delays as 100 ms).
+        const std::string gif = readAll(dir_.filePath("x.gif"));
+        const size_t control = gif.find("\x21\xF9\x04");
+        QVERIFY(control != std::string::npos);
+        QCOMPARE(static_cast<int>(static_cast<uint8_t>(gif[control + 4])), 1);
+    }
+
+    void gifWritesOnlyChangesAndMergesRepeatedFrames() {
+        // Frames 0 and 1 equal, then 49 frames each one dot on from the one before.
+        auto store = emptyStore();
+        for (int f = 2; f < 51; ++f) {
+            std::copy_n(store->begin() + (f - 1) * 488, 488, store->begin() + f * 488);
+            (*store)[static_cast<size_t>(f * 488 + f)] = 0x01;
+        }
+        writeStore(input_, *store);
+        QCOMPARE(run({"export", str(input_), "--format", "gif", "--frames", "0..50", "--interval",
+                      "100", "-o", path("m.gif")})
+                     .code,
+                 0);
+        QImageReader reader(dir_.filePath("m.gif"));
+        QCOMPARE(reader.imageCount(), 50);
+        reader.read();
+        QCOMPARE(reader.nextImageDelay(), 200);
+        // A whole frame of this size takes about 700 bytes; each change a small rectangle.
+        QVERIFY2(QFileInfo(dir_.filePath("m.gif")).size() < 4000,
+                 qPrintable(QString::number(QFileInfo(dir_.filePath("m.gif")).size())));
+        writeStore(dir_.filePath("b.txt"), *emptyStore());
+        QCOMPARE(run({"import", path("m.gif"), "--into", path("b.txt"), "--at", "1"}).code, 0);
+        const auto back = readStore(dir_.filePath("b.txt"));
+        for (int f = 1; f < 51; ++f) QVERIFY(frameBytes(*back, f) == frameBytes(*store, f));
+    }
+
+    void cHeaderCarriesThePlaybackSettings_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<QString>("macros");
+        const QString play =
+            "#define DOTREEL_PLAY_START 5\n#define DOTREEL_PLAY_END 2\n"
+            "#define DOTREEL_PLAY_INTERVAL_MS 125\n#define DOTREEL_PLAY_REPEAT ";
+        QTest::newRow("settings") << "5\r\n2\r\n125\r\n" << QStringList{} << play + "1\n";
+        QTest::newRow("--once") << "5\r\n2\r\n125\r\n" << QStringList{"--once"} << play + "0\n";
+        QTest::newRow("no settings file") << QString() << QStringList{} << QString();
+    }
+    void cHeaderCarriesThePlaybackSettings() {
+        QFETCH(QString, settings);
+        QFETCH(QStringList, extra);
+        QFETCH(QString, macros);
+        if (!settings.isNull()) writeAll(dir_.filePath("設定/animation.txt"), str(settings));
+        std::vector<std::string> args{"export",   str(input_), "--format", "c",
+                                      "--frames", "0..7",      "-o",       path("f.h")};
+        for (const auto& a : extra) args.push_back(str(a));
+        QCOMPARE(run(args).code, 0);
+        const std::string header = readAll(dir_.filePath("f.h"));
+        if (macros.isEmpty())
+            QVERIFY(header.find("DOTREEL_PLAY") == std::string::npos);
+        else
+            QVERIFY2(header.find(str(macros)) != std::string::npos, header.substr(0, 1500).c_str());
+        // The header as firmware would take it, in strict C.
+        writeAll(dir_.filePath("use.c"),
+                 "#include \"f.h\"\nint main(void) {\n#ifdef DOTREEL_PLAY_START\n"
+                 "  return dotreel_frames[DOTREEL_PLAY_START][0] + DOTREEL_PLAY_REPEAT;\n#else\n"
+                 "  return dotreel_frames[0][0];\n#endif\n}\n");
+        QProcess gcc;
+        gcc.setWorkingDirectory(dir_.path());
+        gcc.start("gcc", {"-std=c99", "-Wall", "-Wextra", "-pedantic", "-Werror", "-c", "use.c",
+                          "-o", "use.o"});
+        QVERIFY(gcc.waitForFinished(60000));
+        QVERIFY2(gcc.exitCode() == 0, gcc.readAllStandardError().constData());
+    }
+
+    void chipAloneTakesTheUsedFramesInfoCounts() {
+        // 57 used frames spread over 0..112: info says they fit a 24C256, and they do.
+        auto store = emptyStore();
+        std::vector<int> used;
+        for (int f = 0; f <= 112; f += 2) used.push_back(f);
+        for (int f : used) (*store)[static_cast<size_t>(f * 488 + 7)] = static_cast<uint8_t>(f | 1);
+        writeStore(input_, *store);
+        const Run info = run({"info", str(input_)});
+        QVERIFY2(info.out.find("24C256  32768 bytes,  67 frames: all 57 used frames fit") !=
+                     std::string::npos,
+                 info.out.c_str());
+        const Run r = run(
+            {"export", str(input_), "--format", "bin", "--chip", "24c256", "-o", path("c.bin")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(readAll(dir_.filePath("c.bin")) == tool::packFrameList(*store, used));
+        const Run small = run(
+            {"export", str(input_), "--format", "bin", "--chip", "24c128", "-o", path("d.bin")});
+        QCOMPARE(small.code, 1);
+        QVERIFY(small.err.find("the used frames (") != std::string::npos);
+    }
+
+    void formatsIgnoreCaseAndDashIsStandardOutput_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("BIN") << "BIN"
+                             << "bin";
+        QTest::newRow("Ihex") << "Ihex"
+                              << "ihex";
+        QTest::newRow("C") << "C"
+                           << "c";
+    }
+    void formatsIgnoreCaseAndDashIsStandardOutput() {
+        QFETCH(QString, format);
+        QFETCH(QString, expected);
+        const Run r =
+            run({"export", str(input_), "--format", str(format), "--frames", "2..4", "-o", "-"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(run({"export", str(input_), "--format", str(expected), "--frames", "2..4", "-o",
+                      path("file")})
+                     .code,
+                 0);
+        QVERIFY(r.out == readAll(dir_.filePath("file")));
+        QVERIFY(r.err.empty());
+    }
+
+    void failedWriteToStandardOutputFails() {
+        std::ostringstream err;
+        std::ostream broken(nullptr);
+        QCOMPARE(tool::runTool({"info", str(input_)}, broken, err), 1);
+        QVERIFY(err.str().find("cannot write to standard output") != std::string::npos);
     }
 
     void existingOutputIsKeptWithoutForce() {
@@ -244,6 +375,36 @@ private slots:
         QVERIFY(QFileInfo(dir_.filePath("out/taken.bin")).isDir());
     }
 
+    // Even with --force a device or a FIFO is never swapped for a regular file, and the FIFO is
+    // never opened (that would wait for a reader). As root the device is a node of our own, so
+    // that a fault here can never replace /dev/null itself.
+    void specialOutputsAreRefusedEvenWithForce_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("fifo") << "pipe";
+        QTest::newRow("link to a device") << "device-link";
+    }
+
+    void specialOutputsAreRefusedEvenWithForce() {
+        QFETCH(QString, name);
+        QCOMPARE(::mkfifo(path("pipe").c_str(), 0644), 0);
+        std::string device = "/dev/null";
+        if (::geteuid() == 0) {
+            device = path("null");
+            if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+                QSKIP("no device node can be made here");
+        }
+        QCOMPARE(::symlink(device.c_str(), path("device-link").c_str()), 0);
+        const Run r = run({"export", str(input_), "--format", "bin", "--force", "-o", path(name)});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.find("not a regular file") != std::string::npos, r.err.c_str());
+        QVERIFY(S_ISFIFO(support::statOf(path("pipe")).st_mode));
+        QVERIFY(S_ISLNK(support::statOf(path("device-link")).st_mode));
+        struct stat target {};
+        QCOMPARE(::stat(device.c_str(), &target), 0);
+        QVERIFY(S_ISCHR(target.st_mode));
+        for (const QString& e : support::entriesOf(dir_.path())) QVERIFY(!e.startsWith('.'));
+    }
+
     void badArgumentsAreExplained_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("code");
@@ -275,6 +436,10 @@ private slots:
             << QStringList{in, "--format", "png", "--lit", "red", "-o", "x"} << 2 << "not a colour";
         QTest::newRow("option twice")
             << QStringList{in, "--format", "c", "--format", "c", "-o", "x"} << 2 << "given twice";
+        QTest::newRow("picture to standard output")
+            << QStringList{in, "--format", "png", "-o", "-"} << 2 << "only bin, ihex and c";
+        QTest::newRow("split to standard output")
+            << QStringList{in, "--format", "bin", "--split", "-o", "-"} << 2 << "two files";
         QTest::newRow("missing file")
             << QStringList{"nothing.txt", "--format", "bin", "-o", "x"} << 1 << "no such file";
     }

@@ -3,9 +3,10 @@
 #include <QScreen>
 #include <QtTest>
 
+#include "paintcounter.h"
 #include "ui/dotview.h"
 #include "ui/frmmain.h"
-#include "ui/windowfixture.h"
+#include "windowfixture.h"
 
 using namespace dotreel;
 using namespace dotreel::testing;
@@ -44,6 +45,11 @@ bool borderIs(const QImage& image, int column, int row, QRgb colour) {
     return true;
 }
 
+// Runs what is queued, the repaints it queues in turn included.
+void settle() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
 }  // namespace
 
 class DotViewTest : public QObject {
@@ -80,8 +86,8 @@ void DotViewTest::dotIndexStandsAtLayoutPlace() {
     QFETCH(int, index);
     QFETCH(int, row);
     QFETCH(int, column);
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     w.state().dots.put(index, true);
     QCOMPARE(DotView::dotRect(index), QRect(28 + column * 7, 28 + row * 7, 8, 8));
     const QImage image = windowImage(w);
@@ -114,15 +120,15 @@ void DotViewTest::checkerboardRestartsAtRightHalf() {
     QFETCH(int, row);
     QFETCH(int, column);
     QFETCH(bool, grey);
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     QCOMPARE(innerColour(windowImage(w), column, row), grey ? kGrey : kWhite);
     QCOMPARE(DotView::onGreyBlock(dotIndexAt(row, column)), grey);
 }
 
 void DotViewTest::lastBlocksOfEachHalfAreGrey() {
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     const QImage image = windowImage(w);
     for (int row = 0; row < 8; ++row) {
         for (int column : {56, 57, 58, 59, 60, 117, 118, 119, 120, 121})
@@ -134,8 +140,8 @@ void DotViewTest::lastBlocksOfEachHalfAreGrey() {
 }
 
 void DotViewTest::halfTheDotsAreGrey() {
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     const QImage image = windowImage(w);
     int grey = 0;
     int white = 0;
@@ -151,8 +157,8 @@ void DotViewTest::halfTheDotsAreGrey() {
 }
 
 void DotViewTest::dotsShareOneBorderLine() {
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     const QImage image = windowImage(w);
     // Column 0 spans x 28..35 and column 1 x 35..42: x 35 is the one line between them.
     for (int y = 28; y < 36; ++y) QCOMPARE(image.pixel(35, y), kBlack);
@@ -183,8 +189,8 @@ void DotViewTest::markersStandOnLatticeOutsideGrid() {
     QFETCH(int, marker);
     QFETCH(int, leftTwips);
     QFETCH(int, topTwips);
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     const QRect square(leftTwips / 15, topTwips / 15, 8, 8);
     QCOMPARE(DotView::markerRect(marker), square);
     const QImage image = windowImage(w);
@@ -195,8 +201,8 @@ void DotViewTest::markersStandOnLatticeOutsideGrid() {
 }
 
 void DotViewTest::viewShowsDotStateAfterTransfer() {
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     auto memory = patternMemory();
     w.state().bytFrameData() = *memory;
     Bit_Convert(w.state().bytFrameData(), w.state().dots, 7);
@@ -209,26 +215,29 @@ void DotViewTest::viewShowsDotStateAfterTransfer() {
 }
 
 void DotViewTest::transferRequestsOneRepaint() {
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     auto memory = patternMemory();
     w.state().bytFrameData() = *memory;
-    QCoreApplication::processEvents();
-    const int before = w.dotView->repaintRequests();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    settle();
+    PaintCounter paints(w.dotView);
     Bit_Convert(w.state().bytFrameData(), w.state().dots, 3);
     Bit_Convert(w.state().bytFrameData(), w.state().dots, 4);
-    QCOMPARE(w.dotView->repaintRequests(), before);  // nothing while the handler runs
-    QCoreApplication::processEvents();
-    QCOMPARE(w.dotView->repaintRequests(), before + 1);
-    // A transfer that changes no dot asks for nothing.
+    QCOMPARE(paints.count, 0);  // nothing while the handler runs
+    QTRY_COMPARE(paints.count, 1);
+    settle();
+    QCOMPARE(paints.count, 1);  // both transfers in one paint
+    // A transfer that changes no dot paints nothing.
     Bit_Convert(w.state().bytFrameData(), w.state().dots, 4);
-    QCoreApplication::processEvents();
-    QCOMPARE(w.dotView->repaintRequests(), before + 1);
+    settle();
+    QCOMPARE(paints.count, 1);
 }
 
 void DotViewTest::changedDotReachesScreenAfterHandlerReturns() {
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QScreen* screen = w.screen();

@@ -5,7 +5,7 @@
 
 #include "ui/dotview.h"
 #include "ui/frmmain.h"
-#include "ui/windowfixture.h"
+#include "windowfixture.h"
 
 using namespace dotreel;
 using namespace dotreel::testing;
@@ -65,8 +65,8 @@ class DotViewPaletteTest : public QObject {
     Q_OBJECT
 private slots:
     void newPaletteRedrawsEveryDotKeepingItsState() {
-        ScriptedPrompt prompt;
-        frmMain w("/nonexistent-folder", prompt.prompt());
+        ScriptedDialogs dialogs;
+        frmMain w("/nonexistent-folder", &dialogs);
         w.state().bytFrameData() = *patternMemory();
         Bit_Convert(w.state().bytFrameData(), w.state().dots, 7);
         QCoreApplication::processEvents();
@@ -75,8 +75,8 @@ private slots:
     }
 
     void dotsChangedAfterThePaletteUseItsBase() {
-        ScriptedPrompt prompt;
-        frmMain w("/nonexistent-folder", prompt.prompt());
+        ScriptedDialogs dialogs;
+        frmMain w("/nonexistent-folder", &dialogs);
         w.state().bytFrameData() = *patternMemory();
         setViewColours(w, kNewBase, kNewText);
         Bit_Convert(w.state().bytFrameData(), w.state().dots, 3);
@@ -88,8 +88,8 @@ private slots:
     }
 
     void seeThroughBorderIsDeeperWhereSquaresShareIt() {
-        ScriptedPrompt prompt;
-        frmMain w("/nonexistent-folder", prompt.prompt());
+        ScriptedDialogs dialogs;
+        frmMain w("/nonexistent-folder", &dialogs);
         setViewColours(w, kNewBase, QColor(10, 20, 200, 128));
         const QImage image = windowImage(w);
         // x 35 is the border that columns 0 and 1 share, drawn twice; y 28 at x 31 is the top

@@ -103,7 +103,6 @@ void PacedUpdatesTest::oneHandlersRequestsAndChangedDotsGoInOnePass() {
     QCOMPARE(pacer.passes(), before + 1);
     QTest::qWait(3 * PacedUpdates::kRefreshMs);
     QCOMPARE(pacer.passes(), before + 1);  // nothing was left for a later pass
-    QCOMPARE(view->repaintRequests(), 1);
 }
 
 QTEST_MAIN(PacedUpdatesTest)

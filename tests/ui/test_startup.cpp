@@ -12,7 +12,7 @@
 #include "platform/errors.h"
 #include "ui/dotview.h"
 #include "ui/frmmain.h"
-#include "ui/windowfixture.h"
+#include "windowfixture.h"
 
 using namespace dotreel;
 using namespace dotreel::testing;
@@ -75,8 +75,8 @@ struct StartedWindow {
     }
     ProgramFolder folder;
     std::unique_ptr<FrameMemory> memory = patternMemory();
-    ScriptedPrompt prompt;
-    frmMain w{folder.path(), prompt.prompt()};
+    ScriptedDialogs dialogs;
+    frmMain w{folder.path(), &dialogs};
 };
 
 }  // namespace
@@ -117,12 +117,12 @@ void StartupTest::completeStartUpLoadsSettingsAndShowsFrameZero() {
     QVERIFY(folder.writeSettings("5\r\n200\r\n100\r\n"));
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory));
-    ScriptedPrompt prompt;
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
     w.Form_Load();
     ModMain& s = w.state();
 
-    QCOMPARE(prompt.calls.size(), size_t{0});
+    QCOMPARE(dialogs.calls.size(), size_t{0});
     QCOMPARE(s.strAppPath, folder.path() + "/");
     QCOMPARE(s.strDataPath, folder.path() + "/データー/");
     QCOMPARE(s.strSetPath, folder.path() + "/設定/");
@@ -157,12 +157,12 @@ void StartupTest::folderWithTrailingSlashGetsNoSecondOne() {
     QVERIFY(folder.writeSettings("0\r\n1\r\n10\r\n"));
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory));
-    ScriptedPrompt prompt;
-    frmMain w(folder.path() + "/", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path() + "/", &dialogs);
     w.subSetup();
     QCOMPARE(w.state().strAppPath, folder.path() + "/");
     QCOMPARE(w.state().strDataPath, folder.path() + "/データー/");
-    QCOMPARE(prompt.calls.size(), size_t{0});
+    QCOMPARE(dialogs.calls.size(), size_t{0});
     QVERIFY(memoryEquals(w.state(), *memory));
 }
 
@@ -198,10 +198,10 @@ void StartupTest::settingsLinesAreNormalised() {
     QVERIFY(folder.writeSettings(content.toStdString()));
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory));
-    ScriptedPrompt prompt;
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{0});
+    QCOMPARE(dialogs.calls.size(), size_t{0});
     for (int i = 0; i < 3; ++i) QCOMPARE(w.txtFrame[static_cast<size_t>(i)]->text(), texts[i]);
     QCOMPARE(int{w.state().intPlayRange[0]}, start);
     QCOMPARE(int{w.state().intPlayRange[1]}, end);
@@ -231,14 +231,14 @@ void StartupTest::intervalOutsideSelectorFailsAfterTextAndTimerTookIt() {
     QVERIFY(folder.writeSettings("3\r\n4\r\n" + line.toStdString() + "\r\n"));
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Retry, Answer::Cancel};
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Retry, Answer::Cancel};
     // The state at the moment of the first failure.
     QString textAtFailure;
     int intervalAtFailure = -1;
     int selectorAtFailure = -1;
-    frmMain w(folder.path(), prompt.prompt());
-    prompt.beforeAnswer = [&](size_t call) {
+    frmMain w(folder.path(), &dialogs);
+    dialogs.beforeAnswer = [&](size_t call) {
         if (call != 0) return;
         textAtFailure = w.txtFrame[2]->text();
         intervalAtFailure = w.tmrFrame->interval();
@@ -246,9 +246,9 @@ void StartupTest::intervalOutsideSelectorFailsAfterTextAndTimerTookIt() {
     };
     w.subSetup();
 
-    QCOMPARE(prompt.calls.size(), size_t{2});  // Retry repeats the step, which fails again
-    QCOMPARE(prompt.calls[0].title, std::string("subSetup"));
-    QCOMPARE(prompt.calls[0].text,
+    QCOMPARE(dialogs.calls.size(), size_t{2});  // Retry repeats the step, which fails again
+    QCOMPARE(dialogs.calls[0].title, std::string("subSetup"));
+    QCOMPARE(dialogs.calls[0].text,
              "animation.txtのオープン" + kFailed + "\r\n" + outOfRangeError().description());
     QCOMPARE(textAtFailure, QString::number(value));
     QCOMPARE(intervalAtFailure, timerInterval);
@@ -269,14 +269,14 @@ void StartupTest::emptyThirdLineReportsTypeMismatch() {
     QVERIFY(folder.writeSettings("1\r\n2\r\n\r\n"));
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Cancel};
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Cancel};
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{1});
-    QCOMPARE(prompt.calls[0].title, std::string("subSetup"));
-    QCOMPARE(prompt.calls[0].text, std::string("animation.txtのオープン") + "に失敗しました" +
-                                       "\r\n" + typeMismatchError().description());
+    QCOMPARE(dialogs.calls.size(), size_t{1});
+    QCOMPARE(dialogs.calls[0].title, std::string("subSetup"));
+    QCOMPARE(dialogs.calls[0].text, std::string("animation.txtのオープン") + "に失敗しました" +
+                                        "\r\n" + typeMismatchError().description());
     QCOMPARE(w.state().strMsgAns, std::string("2"));
     // Steps before the failure took effect; the defaults of the interval stay.
     QCOMPARE(w.txtFrame[1]->text(), u("2"));
@@ -288,12 +288,12 @@ void StartupTest::emptyThirdLineReportsTypeMismatch() {
 void StartupTest::overflowingLineReportsOverflow() {
     ProgramFolder folder;
     QVERIFY(folder.writeSettings("40000\r\n2\r\n3\r\n"));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Cancel};
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Cancel};
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QVERIFY(prompt.calls.size() >= 1);
-    QCOMPARE(prompt.calls[0].text,
+    QVERIFY(dialogs.calls.size() >= 1);
+    QCOMPARE(dialogs.calls[0].text,
              "animation.txtのオープン" + kFailed + "\r\n" + overflowError().description());
     QCOMPARE(w.txtFrame[0]->text(), QString());
     QCOMPARE(w.state().intPlayRange[0], int16_t{0});
@@ -305,12 +305,12 @@ void StartupTest::givenUpSettingsStillLoadFrameFile() {
     ProgramFolder folder;
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Cancel};
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Cancel};
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{1});
-    QVERIFY(QString::fromStdString(prompt.calls[0].text)
+    QCOMPARE(dialogs.calls.size(), size_t{1});
+    QVERIFY(QString::fromStdString(dialogs.calls[0].text)
                 .startsWith(u("animation.txtのオープンに失敗しました\r\n")));
     QVERIFY(memoryEquals(w.state(), *memory));
     QVERIFY(gridShows(w.state(), *memory, 0));
@@ -323,12 +323,12 @@ void StartupTest::givenUpSettingsStillLoadFrameFile() {
 void StartupTest::givenUpSettingsWithoutFrameFileLeavesMemoryEmpty() {
     ProgramFolder folder;
     QVERIFY(folder.writeSettings("1\r\n2\r\n\r\n"));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Cancel, Answer::Cancel};
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Cancel, Answer::Cancel};
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{2});
-    QVERIFY(QString::fromStdString(prompt.calls[1].text)
+    QCOMPARE(dialogs.calls.size(), size_t{2});
+    QVERIFY(QString::fromStdString(dialogs.calls[1].text)
                 .startsWith(u("FirstData.txtのオープンに失敗しました\r\n")));
     QVERIFY(memoryAllZero(w.state()));
     QVERIFY(gridAllOff(w.state()));
@@ -338,13 +338,13 @@ void StartupTest::missingSettingsFileLoadsAfterRetry() {
     ProgramFolder folder;
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Retry};
-    prompt.beforeAnswer = [&](size_t) { QVERIFY(folder.writeSettings("7\r\n8\r\n9\r\n")); };
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Retry};
+    dialogs.beforeAnswer = [&](size_t) { QVERIFY(folder.writeSettings("7\r\n8\r\n9\r\n")); };
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{1});
-    QCOMPARE(prompt.calls[0].text,
+    QCOMPARE(dialogs.calls.size(), size_t{1});
+    QCOMPARE(dialogs.calls[0].text,
              "animation.txtのオープン" + kFailed + "\r\n" +
                  fileError(ENOENT, folder.path() + "/設定/animation.txt").description());
     QCOMPARE(w.state().strMsgAns, std::string("4"));
@@ -359,12 +359,12 @@ void StartupTest::shortSettingsFileFailsAgainOnRetryAndIsClosed() {
     QVERIFY(folder.writeSettings("1\r\n2\r\n"));
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Retry, Answer::Retry, Answer::Cancel};
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Retry, Answer::Retry, Answer::Cancel};
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{3});
-    for (const auto& call : prompt.calls) {
+    QCOMPARE(dialogs.calls.size(), size_t{3});
+    for (const auto& call : dialogs.calls) {
         QCOMPARE(call.text,
                  "animation.txtのオープン" + kFailed + "\r\n" +
                      endOfFileError(folder.path() + "/設定/animation.txt").description());
@@ -378,13 +378,13 @@ void StartupTest::shortSettingsFileFailsAgainOnRetryAndIsClosed() {
 void StartupTest::missingFrameFileReportsUnderSubSetupTitle() {
     ProgramFolder folder;
     QVERIFY(folder.writeSettings("0\r\n1\r\n10\r\n"));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Cancel};
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Cancel};
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{1});
-    QCOMPARE(prompt.calls[0].title, std::string("subSetup"));
-    QCOMPARE(prompt.calls[0].text,
+    QCOMPARE(dialogs.calls.size(), size_t{1});
+    QCOMPARE(dialogs.calls[0].title, std::string("subSetup"));
+    QCOMPARE(dialogs.calls[0].text,
              "FirstData.txtのオープン" + kFailed + "\r\n" +
                  fileError(ENOENT, folder.path() + "/データー/FirstData.txt").description());
     QCOMPARE(w.state().strMsgAns, std::string("2"));
@@ -399,12 +399,12 @@ void StartupTest::missingFrameFileLoadsAfterRetry() {
     ProgramFolder folder;
     QVERIFY(folder.writeSettings("0\r\n1\r\n10\r\n"));
     auto memory = patternMemory();
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Retry};
-    prompt.beforeAnswer = [&](size_t) { QVERIFY(folder.writeFrameFile(*memory)); };
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Retry};
+    dialogs.beforeAnswer = [&](size_t) { QVERIFY(folder.writeFrameFile(*memory)); };
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{1});
+    QCOMPARE(dialogs.calls.size(), size_t{1});
     QVERIFY(memoryEquals(w.state(), *memory));
     QVERIFY(gridShows(w.state(), *memory, 0));
     QCOMPARE(w.state().strMsgAns, std::string("4"));
@@ -417,12 +417,12 @@ void StartupTest::frameFileOneLineShortLeavesMemoryEmpty() {
     std::string content = formatFrameFile(*memory);
     content.resize(content.size() - 4);  // 131071 lines
     QVERIFY(writeBytes(folder.dataFile("FirstData.txt"), content));
-    ScriptedPrompt prompt;
-    prompt.answers = {Answer::Retry, Answer::Cancel};
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Answer::Retry, Answer::Cancel};
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{2});
-    QVERIFY(QString::fromStdString(prompt.calls[1].text)
+    QCOMPARE(dialogs.calls.size(), size_t{2});
+    QVERIFY(QString::fromStdString(dialogs.calls[1].text)
                 .startsWith(u("FirstData.txtのオープンに失敗しました\r\n")));
     QVERIFY(memoryAllZero(w.state()));
     QVERIFY(gridAllOff(w.state()));
@@ -434,10 +434,10 @@ void StartupTest::frameFileWithExtraLinesLoads() {
     QVERIFY(folder.writeSettings("0\r\n1\r\n10\r\n"));
     auto memory = patternMemory();
     QVERIFY(writeBytes(folder.dataFile("FirstData.txt"), formatFrameFile(*memory) + "FF\r\n"));
-    ScriptedPrompt prompt;
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{0});
+    QCOMPARE(dialogs.calls.size(), size_t{0});
     QVERIFY(memoryEquals(w.state(), *memory));
     QCOMPARE(w.state().bytFrameData()[kStoreBytes], uint8_t{0});
 }
@@ -449,10 +449,10 @@ void StartupTest::frameFileWithLoneLineFeedsLoads() {
     std::string content = formatFrameFile(*memory);
     content.erase(std::remove(content.begin(), content.end(), '\r'), content.end());
     QVERIFY(writeBytes(folder.dataFile("FirstData.txt"), content));
-    ScriptedPrompt prompt;
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{0});
+    QCOMPARE(dialogs.calls.size(), size_t{0});
     QVERIFY(memoryEquals(w.state(), *memory));
 }
 
@@ -461,17 +461,17 @@ void StartupTest::frameFileNameMatchedRegardlessOfCase() {
     QVERIFY(folder.writeSettings("0\r\n1\r\n10\r\n"));
     auto memory = patternMemory();
     QVERIFY(folder.writeFrameFile(*memory, "FIRSTDATA.TXT"));
-    ScriptedPrompt prompt;
-    frmMain w(folder.path(), prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
     w.subSetup();
-    QCOMPARE(prompt.calls.size(), size_t{0});
+    QCOMPARE(dialogs.calls.size(), size_t{0});
     QVERIFY(memoryEquals(w.state(), *memory));
 }
 
 void StartupTest::frameSelectorWritesCaptionBeforeGridAndFrameAfter() {
     StartedWindow started;
     frmMain& w = started.w;
-    QCOMPARE(started.prompt.calls.size(), size_t{0});
+    QCOMPARE(started.dialogs.calls.size(), size_t{0});
     SnapshotObserver snapshot(w);
     w.state().dots.setObserver(&snapshot);
     w.hscFrame[0]->setValue(5);
@@ -489,7 +489,7 @@ void StartupTest::frameSelectorMoveShowsFrame() {
     StartedWindow started;
     frmMain& w = started.w;
     const FrameMemory& memory = *started.memory;
-    QCOMPARE(started.prompt.calls.size(), size_t{0});
+    QCOMPARE(started.dialogs.calls.size(), size_t{0});
     w.hscFrame[0]->setValue(5);
     w.hscFrame[0]->setValue(6);
     QCOMPARE(w.fraFrame->title(), u("フレーム：6"));
@@ -508,7 +508,7 @@ void StartupTest::writingSameFrameValueChangesNothing() {
     StartedWindow started;
     frmMain& w = started.w;
     const FrameMemory& memory = *started.memory;
-    QCOMPARE(started.prompt.calls.size(), size_t{0});
+    QCOMPARE(started.dialogs.calls.size(), size_t{0});
     w.hscFrame[0]->setValue(3);
     // An unstored edit and a stepped current frame, as drawing and frame mode leave them.
     const int dot = 100;
@@ -530,7 +530,7 @@ void StartupTest::arrowStepShowsNextFrameAtOnce() {
     StartedWindow started;
     frmMain& w = started.w;
     const FrameMemory& memory = *started.memory;
-    QCOMPARE(started.prompt.calls.size(), size_t{0});
+    QCOMPARE(started.dialogs.calls.size(), size_t{0});
     w.hscFrame[0]->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(w.hscFrame[0]->value(), 1);
     QVERIFY(gridShows(w.state(), memory, 1));
@@ -543,7 +543,7 @@ void StartupTest::thumbDragChangesOnlyWhenLetGo() {
     StartedWindow started;
     frmMain& w = started.w;
     const FrameMemory& memory = *started.memory;
-    QCOMPARE(started.prompt.calls.size(), size_t{0});
+    QCOMPARE(started.dialogs.calls.size(), size_t{0});
     QScrollBar* bar = w.hscFrame[0];
     bar->setSliderDown(true);
     bar->setSliderPosition(40);
@@ -558,8 +558,8 @@ void StartupTest::thumbDragChangesOnlyWhenLetGo() {
 
 void StartupTest::frameBeyondMemoryIsNotShown() {
     // Before start-up the selector still reaches 32767, beyond the frame memory.
-    ScriptedPrompt prompt;
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;
+    frmMain w("/nonexistent-folder", &dialogs);
     w.state().dots.put(5, true);
     w.hscFrame[0]->setValue(300);
     QCOMPARE(w.state().intFrameNo, int16_t{0});
@@ -570,7 +570,7 @@ void StartupTest::frameBeyondMemoryIsNotShown() {
 void StartupTest::intervalSelectorSetsTextAndIntervalKeepingTimerState() {
     StartedWindow started;
     frmMain& w = started.w;
-    QCOMPARE(started.prompt.calls.size(), size_t{0});
+    QCOMPARE(started.dialogs.calls.size(), size_t{0});
     w.hscFrame[1]->setValue(250);
     QCOMPARE(w.txtFrame[2]->text(), u("250"));
     QCOMPARE(w.tmrFrame->interval(), 250);

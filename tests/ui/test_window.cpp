@@ -12,18 +12,42 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 
 #include "ui/dotview.h"
-#include "ui/failuredialog.h"
 #include "ui/fonts.h"
 #include "ui/frmmain.h"
 #include "ui/icon.h"
-#include "ui/windowfixture.h"
+#include "ui/qtdialogs.h"
+#include "windowfixture.h"
 
 using namespace dotreel;
 using namespace dotreel::testing;
 
 namespace {
+
+// Counts the mouse presses and moves that reach a widget itself, not those a child keeps.
+class MouseSpy : public QObject {
+public:
+    explicit MouseSpy(QWidget* target) { target->installEventFilter(this); }
+    int presses = 0;
+    int moves = 0;
+    QPointF lastMove;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) ++presses;
+        if (event->type() == QEvent::MouseMove) {
+            ++moves;
+            lastMove = static_cast<QMouseEvent*>(event)->position();
+        }
+        return false;
+    }
+};
+
+bool dotOn(frmMain& w, int row, int column) {
+    return w.state().dots.intDot[static_cast<size_t>(dotIndexAt(row, column))] == kDotOn;
+}
 
 QString captionOf(QWidget* control) {
     if (auto* b = qobject_cast<QAbstractButton*>(control)) return b->text();
@@ -53,13 +77,13 @@ private slots:
     void mousePressOverGridReachesWindowWithButtonAndShift();
     void mouseOverControlsDoesNotReachWindow();
     void iconIsSixteenColourLcdPicture();
-    void failureDialogRetryIsDefaultAndEscapeCancels_data();
-    void failureDialogRetryIsDefaultAndEscapeCancels();
+    void messageBoxesAnswerReturnAndEscape_data();
+    void messageBoxesAnswerReturnAndEscape();
 };
 
 void WindowTest::windowHasCaptionSizeAndNoMenu() {
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     QCOMPARE(w.windowTitle(), u("Dotreel ： SG12232"));
     QCOMPARE(w.size(), QSize(911, 579));  // 13665 x 8685 twips
     QVERIFY(w.findChild<QMenuBar*>() == nullptr);
@@ -135,8 +159,8 @@ void WindowTest::controlsStandAtDesignedPlaces() {
     QFETCH(QRect, twips);
     QFETCH(QString, caption);
     QFETCH(double, points);
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     auto* control = w.findChild<QWidget*>(name);
     QVERIFY2(control != nullptr, qPrintable(name));
     QCOMPARE(control->parentWidget()->objectName(), parentName);
@@ -149,8 +173,8 @@ void WindowTest::controlsStandAtDesignedPlaces() {
 }
 
 void WindowTest::windowFontFallsBackToFixedPitchJapaneseFont() {
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     QCOMPARE(w.font().families(), QStringList{designFamily()});
     QCOMPARE(w.font().pointSizeF(), 9.75);
     QCOMPARE(w.font().weight(), QFont::Normal);
@@ -182,8 +206,8 @@ void WindowTest::fontFamilyIsChosenAmongTheInstalledOnes() {
 }
 
 void WindowTest::controlsHoldDesignedInitialState() {
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     QVERIFY(w.optLayer[0]->isChecked());
     for (size_t i = 1; i < 4; ++i) QVERIFY(!w.optLayer[i]->isChecked());
     QVERIFY(w.optScroll[0]->isChecked());
@@ -216,8 +240,8 @@ void WindowTest::scrollBarsHaveDesignedRanges() {
     QFETCH(int, minimum);
     QFETCH(int, maximum);
     QFETCH(int, value);
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     QScrollBar* bar = w.hscFrame[static_cast<size_t>(index)];
     QCOMPARE(bar->orientation(), Qt::Horizontal);
     QCOMPARE(bar->minimum(), minimum);
@@ -229,8 +253,8 @@ void WindowTest::scrollBarsHaveDesignedRanges() {
 }
 
 void WindowTest::optionGroupsAreIndependentPerGroupBox() {
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTest::mouseClick(w.optScroll[1], Qt::LeftButton);
@@ -244,8 +268,8 @@ void WindowTest::optionGroupsAreIndependentPerGroupBox() {
 }
 
 void WindowTest::scrollBarSignalsReachChangeHandler() {
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     w.hscFrame[1]->setValue(33);
     QCOMPARE(w.txtFrame[2]->text(), u("33"));
     QCOMPARE(w.tmrFrame->interval(), 33);
@@ -255,63 +279,62 @@ void WindowTest::scrollBarSignalsReachChangeHandler() {
 }
 
 void WindowTest::mouseMoveOverGridReachesWindowInTwips() {
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const int before = w.lastMouseMove().count;
-    QTest::mouseMove(&w, QPoint(100, 50));
-    QTRY_VERIFY(w.lastMouseMove().count > before);
-    QCOMPARE(w.lastMouseMove().X, 1500.0f);
-    QCOMPARE(w.lastMouseMove().Y, 750.0f);
-    QCOMPARE(w.lastMouseMove().Button, 0);
-    QCOMPARE(w.lastMouseMove().Shift, 0);
+    w.cmdDrawTool_Click(0);  // pencil: every move over the grid sets its dot
+    // Pixel 98 is 1470 twips, the left edge of column 10; pixel 97 still lies in column 9. Any
+    // scale but 15 twips to the pixel puts one of them into another dot.
+    QTest::mouseMove(&w, QPoint(98, 49));
+    QTRY_VERIFY(dotOn(w, 3, 10));
+    QTest::mouseMove(&w, QPoint(97, 48));
+    QTRY_VERIFY(dotOn(w, 2, 9));
+    QCOMPARE(std::count(w.state().dots.intDot.begin(), w.state().dots.intDot.end(), kDotOn), 2);
 }
 
 void WindowTest::mousePressOverGridReachesWindowWithButtonAndShift() {
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const int before = w.lastMouseDown().count;
+    // Click mode: any button with any shift keys toggles the dot under the pointer.
     QTest::mousePress(w.windowHandle(), Qt::LeftButton, Qt::ShiftModifier, QPoint(35, 28));
-    QCOMPARE(w.lastMouseDown().count, before + 1);
-    QCOMPARE(w.lastMouseDown().Button, 1);
-    QCOMPARE(w.lastMouseDown().Shift, 1);
-    QCOMPARE(w.lastMouseDown().X, 525.0f);
-    QCOMPARE(w.lastMouseDown().Y, 420.0f);
+    QVERIFY(dotOn(w, 0, 1));  // (525, 420) twips
     QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, Qt::ShiftModifier, QPoint(35, 28));
     QTest::mousePress(w.windowHandle(), Qt::RightButton, Qt::ControlModifier | Qt::AltModifier,
                       QPoint(200, 100));
-    QCOMPARE(w.lastMouseDown().Button, 2);
-    QCOMPARE(w.lastMouseDown().Shift, 6);
+    QVERIFY(dotOn(w, 10, 24));  // (3000, 1500) twips
     QTest::mouseRelease(w.windowHandle(), Qt::RightButton, Qt::ControlModifier | Qt::AltModifier,
                         QPoint(200, 100));
 }
 
 void WindowTest::mouseOverControlsDoesNotReachWindow() {
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    ScriptedDialogs dialogs;  // never the real dialog: handlers behind the controls may ask
+    frmMain w("/nonexistent-folder", &dialogs);
+    MouseSpy spy(&w);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // A place of its own: a move to where the pointer already is raises nothing.
     QTest::mouseMove(&w, QPoint(90, 40));
-    QTRY_VERIFY(w.lastMouseMove().count > 0);
-    const int moves = w.lastMouseMove().count;
-    const int presses = w.lastMouseDown().count;
+    QTRY_VERIFY(spy.moves > 0);
+    const int moves = spy.moves;
+    const int presses = spy.presses;
     // Inside a group box, away from its controls, and over a button.
     const QPoint overBox = w.fraSpace[0]->geometry().center();
     QTest::mouseMove(&w, overBox);
     QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, overBox);
     QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, overBox);
-    const QPoint overButton = w.cmdFile->mapTo(&w, w.cmdFile->rect().center());
+    // "消去" only clears the grid; "保存" would write files into the working folder here, as this
+    // window never ran its start-up.
+    const QPoint overButton = w.cmdPattern[0]->mapTo(&w, w.cmdPattern[0]->rect().center());
     QTest::mousePress(w.windowHandle(), Qt::LeftButton, {}, overButton);
     QTest::mouseRelease(w.windowHandle(), Qt::LeftButton, {}, overButton);
     // A later move over the grid arrives, so the ones before would have arrived by now.
     QTest::mouseMove(&w, QPoint(120, 60));
-    QTRY_COMPARE(w.lastMouseMove().count, moves + 1);
-    QCOMPARE(w.lastMouseMove().X, 1800.0f);
-    QCOMPARE(w.lastMouseDown().count, presses);
+    QTRY_COMPARE(spy.moves, moves + 1);
+    QCOMPARE(spy.lastMove, QPointF(120, 60));
+    QCOMPARE(spy.presses, presses);
 }
 
 void WindowTest::iconIsSixteenColourLcdPicture() {
@@ -340,39 +363,95 @@ void WindowTest::iconIsSixteenColourLcdPicture() {
     QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
 }
 
-void WindowTest::failureDialogRetryIsDefaultAndEscapeCancels_data() {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("Return answers Retry") << int{Qt::Key_Return} << int(Answer::Retry);
-    QTest::newRow("Escape answers Cancel") << int{Qt::Key_Escape} << int(Answer::Cancel);
+namespace {
+
+// The ways the window asks, each answered as the answer it returns.
+enum Asking { Failure, Warning, YesNo, ThreeWay };
+
+Answer askThrough(Dialogs& dialogs, int asking, const std::string& title, const std::string& text) {
+    switch (asking) {
+        case Failure:
+            return dialogs.stepFailed(title, text);
+        case Warning:
+            dialogs.warn(title, text);
+            return Answer::Ok;
+        case YesNo:
+            return dialogs.askYesNo(title, text) ? Answer::Yes : Answer::No;
+        default:  // as asked on closing with unsaved work
+            return dialogs.ask({DialogKind::Question,
+                                title,
+                                text,
+                                {Answer::Save, Answer::Discard, Answer::Cancel},
+                                Answer::Save,
+                                Answer::Cancel});
+    }
 }
 
-void WindowTest::failureDialogRetryIsDefaultAndEscapeCancels() {
+}  // namespace
+
+void WindowTest::messageBoxesAnswerReturnAndEscape_data() {
+    QTest::addColumn<int>("asking");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QList<int>>("buttons");
+    const int warningIcon = QMessageBox::Warning;
+    const int questionIcon = QMessageBox::Question;
+    const int enter = Qt::Key_Return;
+    const int escape = Qt::Key_Escape;
+    const QList<int> retryCancel{QMessageBox::Retry, QMessageBox::Cancel};
+    const QList<int> ok{QMessageBox::Ok};
+    const QList<int> yesNo{QMessageBox::Yes, QMessageBox::No};
+    const QList<int> threeWay{QMessageBox::Save, QMessageBox::Discard, QMessageBox::Cancel};
+    QTest::newRow("failure: Return answers Retry")
+        << int{Failure} << enter << int(Answer::Retry) << warningIcon << retryCancel;
+    QTest::newRow("failure: Escape answers Cancel")
+        << int{Failure} << escape << int(Answer::Cancel) << warningIcon << retryCancel;
+    QTest::newRow("warning: Return answers OK")
+        << int{Warning} << enter << int(Answer::Ok) << warningIcon << ok;
+    QTest::newRow("warning: Escape answers OK")
+        << int{Warning} << escape << int(Answer::Ok) << warningIcon << ok;
+    QTest::newRow("yes/no: Return answers No")
+        << int{YesNo} << enter << int(Answer::No) << questionIcon << yesNo;
+    QTest::newRow("yes/no: Escape answers No")
+        << int{YesNo} << escape << int(Answer::No) << questionIcon << yesNo;
+    QTest::newRow("three-way: Return answers Save")
+        << int{ThreeWay} << enter << int(Answer::Save) << questionIcon << threeWay;
+    QTest::newRow("three-way: Escape answers Cancel")
+        << int{ThreeWay} << escape << int(Answer::Cancel) << questionIcon << threeWay;
+}
+
+// The real message boxes, answered from inside their own event loop as a user would.
+void WindowTest::messageBoxesAnswerReturnAndEscape() {
+    QFETCH(int, asking);
     QFETCH(int, key);
     QFETCH(int, expected);
-    ScriptedPrompt prompt;  // never the real dialog: handlers behind the controls may ask
-    frmMain w("/nonexistent-folder", prompt.prompt());
+    QFETCH(int, icon);
+    QFETCH(QList<int>, buttons);
+    QWidget parent;
+    QtDialogs dialogs(&parent);
     QString seenTitle;
     QString seenText;
-    QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
-    bool retryIsDefault = false;
-    // Answer from inside the dialog's own event loop, as a user would.
+    int seenIcon = QMessageBox::NoIcon;
+    QList<int> seenButtons;
     QTimer::singleShot(0, this, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr) return;
         seenTitle = box->windowTitle();
         seenText = box->text();
         seenIcon = box->icon();
-        retryIsDefault = box->defaultButton() == box->button(QMessageBox::Retry);
+        for (QAbstractButton* b : box->buttons()) seenButtons << box->standardButton(b);
         QTest::keyClick(box, static_cast<Qt::Key>(key));
     });
-    const Answer answer =
-        showFailureDialog(&w, "cmdFile.Click", "animation.txtの書き込み処理に失敗しました\r\nX");
+    const Answer answer = askThrough(dialogs, asking, "cmdFile.Click",
+                                     "animation.txtの書き込み処理に失敗しました\r\nX");
+    QCOMPARE(seenTitle, u("cmdFile.Click"));  // the box was shown, and answered
     QCOMPARE(int(answer), expected);
-    QCOMPARE(seenTitle, u("cmdFile.Click"));
     QCOMPARE(seenText, u("animation.txtの書き込み処理に失敗しました\nX"));
-    QCOMPARE(seenIcon, QMessageBox::Warning);
-    QVERIFY(retryIsDefault);
+    QCOMPARE(seenIcon, icon);
+    std::sort(seenButtons.begin(), seenButtons.end());
+    std::sort(buttons.begin(), buttons.end());
+    QCOMPARE(seenButtons, buttons);
 }
 
 QTEST_MAIN(WindowTest)

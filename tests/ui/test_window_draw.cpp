@@ -34,7 +34,7 @@ class TestWindowDraw : public QObject {
 
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<FrameMemory> memory_;
-    ScriptedPrompt prompt_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<frmMain> w_;
     int16_t& dot(int row, int column) {
         return w_->state().dots.intDot[size_t(dotIndexAt(row, column))];
@@ -46,11 +46,11 @@ private slots:
         folder_ = std::make_unique<ProgramFolder>();
         memory_ = patternMemory();
         QVERIFY(folder_->writeFrameFile(*memory_) && folder_->writeSettings("0\r\n267\r\n10\r\n"));
-        w_ = std::make_unique<frmMain>(folder_->path(), prompt_.prompt());
+        w_ = std::make_unique<frmMain>(folder_->path(), &dialogs_);
         w_->Form_Load();
         w_->show();
         QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
-        QVERIFY(prompt_.calls.empty());
+        QVERIFY(dialogs_.calls.empty());
     }
     void cleanup() { w_.reset(); }
 

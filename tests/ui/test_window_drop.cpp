@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "ui/frmmain.h"
-#include "ui/windowfixture.h"
+#include "windowfixture.h"
 
 using namespace dotreel;
 using namespace dotreel::testing;
@@ -38,9 +38,8 @@ class TestWindowDrop : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder_;
-    ScriptedPrompt prompt_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<frmMain> w_;
-    std::vector<std::string> warnings_;
 
     bool drop(const QStringList& names, Qt::KeyboardModifiers modifiers = {}) {
         QMimeData mime;
@@ -66,10 +65,8 @@ private slots:
         grey.fill(qRgb(128, 128, 128));
         QVERIFY(grey.save(folder_->dir.filePath("grey.png")));
         QVERIFY(writeBytes(folder_->dir.filePath("broken.png"), "not a picture"));
-        w_ = std::make_unique<frmMain>(folder_->path(), prompt_.prompt());
-        warnings_.clear();
-        w_->setWarningBox(
-            [this](const std::string&, const std::string& text) { warnings_.push_back(text); });
+        dialogs_ = ScriptedDialogs{};
+        w_ = std::make_unique<frmMain>(folder_->path(), &dialogs_);
         w_->Form_Load();
     }
     void cleanup() { w_.reset(); }
@@ -107,8 +104,9 @@ private slots:
                     std::equal(bytes, bytes + kFrameBytes, original->data() + frame * kFrameBytes));
             }
         }
-        QCOMPARE(warnings_.size(), warning.isEmpty() ? size_t{0} : size_t{1});
-        if (!warning.isEmpty()) QVERIFY(QString::fromStdString(warnings_[0]).contains(warning));
+        QCOMPARE(dialogs_.count(DialogKind::Warning), warning.isEmpty() ? size_t{0} : size_t{1});
+        if (!warning.isEmpty())
+            QVERIFY(QString::fromStdString(dialogs_.texts().at(0)).contains(warning));
         DotGrid grid;
         Bit_Convert(memory, grid, at);
         QCOMPARE(grid.intDot, w_->state().dots.intDot);

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -17,10 +16,12 @@
 #include "files/hexcodec.h"
 #include "files/settingsfile.h"
 #include "platform/textfile.h"
+#include "scripteddialogs.h"
 #include "ui/dotview.h"
 #include "ui/frmmain.h"
 
 using namespace dotreel;
+using dotreel::testing::ScriptedDialogs;
 
 namespace {
 
@@ -113,18 +114,18 @@ private:
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<frmMain> w;
-    int prompts = 0;
+    ScriptedDialogs dialogs;
 };
 
 void TestWindowFrames::init() {
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
-    prompts = 0;
+    dialogs = ScriptedDialogs{};
 }
 
 void TestWindowFrames::cleanup() {
     w.reset();
-    QCOMPARE(prompts, 0);  // no step of start-up failed
+    QCOMPARE(dialogs.count(DialogKind::StepFailure), size_t{0});  // start-up failed nowhere
     dir.reset();
 }
 
@@ -144,11 +145,7 @@ void TestWindowFrames::writeFiles(const QString& start, const QString& end,
 void TestWindowFrames::openWindow(const QString& start, const QString& end,
                                   const QString& interval) {
     writeFiles(start, end, interval);
-    w = std::make_unique<frmMain>(dir->path().toStdString(),
-                                  [this](const std::string&, const std::string&) {
-                                      ++prompts;
-                                      return Answer::Cancel;
-                                  });
+    w = std::make_unique<frmMain>(dir->path().toStdString(), &dialogs);
     w->Form_Load();
     QCOMPARE(w->hscFrame[0]->maximum(), kLastFrame);
 }
@@ -398,7 +395,7 @@ void TestWindowFrames::startFrameFromSettingsOutsideTheRangeIsRefusedWithAWarnin
     QCOMPARE(w->state().intPlayRange[0], int16_t{300});
     w->hscFrame[0]->setValue(42);
     w->state().dots.put(kMarkedDot, false);
-    w->cmdFrame[2]->click();  // returns without waiting for the warning
+    w->cmdFrame[2]->click();
 
     QCOMPARE(w->cmdFrame[2]->text(), QString("START"));
     QVERIFY(!w->tmrFrame->isActive());
@@ -408,14 +405,11 @@ void TestWindowFrames::startFrameFromSettingsOutsideTheRangeIsRefusedWithAWarnin
     QCOMPARE(w->state().intPlayRange[0], int16_t{300});
     QCOMPARE(w->txtFrame[0]->text(), QString("300"));
 
-    const auto boxes = w->findChildren<QMessageBox*>();
-    QCOMPARE(boxes.size(), 1);
-    QMessageBox* box = boxes.first();
-    QCOMPARE(box->icon(), QMessageBox::Warning);
-    QVERIFY2(box->text().contains(text("0～267")), qPrintable(box->text()));
-    QVERIFY(box->text().contains("300"));
-    QVERIFY(box->isVisible());
-    box->close();
+    QCOMPARE(dialogs.calls.size(), size_t{1});
+    QCOMPARE(dialogs.calls[0].kind, DialogKind::Warning);
+    QCOMPARE(dialogs.calls[0].title, std::string("cmdFrame.Click"));
+    const QString warning = QString::fromStdString(dialogs.calls[0].text);
+    QVERIFY2(warning.contains(text("0～267")) && warning.contains("300"), qPrintable(warning));
 }
 
 void TestWindowFrames::realTimerPlaysOncePassAndStops() {

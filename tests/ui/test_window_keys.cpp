@@ -12,7 +12,7 @@
 
 #include "ui/frmmain.h"
 #include "ui/shortcuts.h"
-#include "ui/windowfixture.h"
+#include "windowfixture.h"
 
 using namespace dotreel;
 using namespace dotreel::testing;
@@ -27,7 +27,7 @@ class TestWindowKeys : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder_;
-    ScriptedPrompt prompt_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<frmMain> w_;
 
     void press(int key, Qt::KeyboardModifiers modifiers = {}) {
@@ -46,8 +46,8 @@ private slots:
         QVERIFY(folder_->writeFrameFile(*patternMemory()) &&
                 folder_->writeFrameFile(*patternMemory(), "SecondData.txt") &&
                 folder_->writeSettings("3\r\n200\r\n10\r\n"));
-        w_ = std::make_unique<frmMain>(folder_->path(), prompt_.prompt());
-        w_->setWarningBox([](const std::string&, const std::string&) {});
+        dialogs_ = ScriptedDialogs{};
+        w_ = std::make_unique<frmMain>(folder_->path(), &dialogs_);
         w_->Form_Load();
         w_->show();
         QVERIFY(QTest::qWaitForWindowExposed(w_.get()));

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "ui/frmmain.h"
-#include "ui/windowfixture.h"
+#include "windowfixture.h"
 
 using namespace dotreel;
 using namespace dotreel::testing;
@@ -50,23 +50,14 @@ QByteArray readAll(const QString& path) {
 class TestWindowLayers : public QObject {
     Q_OBJECT
 
-    struct Warning {
-        std::string title;
-        std::string text;
-    };
-
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<FrameMemory> image_;
     std::unique_ptr<FrameMemory> background_;
-    ScriptedPrompt prompt_;
-    std::vector<Warning> warnings_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<frmMain> window_;
 
-    std::unique_ptr<frmMain> openWindow(ScriptedPrompt& prompt) {
-        auto w = std::make_unique<frmMain>(folder_->path(), prompt.prompt());
-        w->setWarningBox([this](const std::string& title, const std::string& text) {
-            warnings_.push_back({title, text});
-        });
+    std::unique_ptr<frmMain> openWindow(ScriptedDialogs& dialogs) {
+        auto w = std::make_unique<frmMain>(folder_->path(), &dialogs);
         w->Form_Load();
         return w;
     }
@@ -97,10 +88,9 @@ private slots:
         QVERIFY(folder_->writeFrameFile(*image_, "FirstData.txt"));
         QVERIFY(folder_->writeFrameFile(*background_, "SecondData.txt"));
         QVERIFY(folder_->writeSettings("0\r\n267\r\n10\r\n"));
-        prompt_ = ScriptedPrompt{};
-        warnings_.clear();
-        window_ = openWindow(prompt_);
-        QVERIFY(prompt_.calls.empty());
+        dialogs_ = ScriptedDialogs{};
+        window_ = openWindow(dialogs_);
+        QVERIFY(dialogs_.calls.empty());
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     }
@@ -124,7 +114,7 @@ private slots:
         QTest::mouseClick(w.optLayer[0], Qt::LeftButton);
         QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
         QCOMPARE(w.state().dots.intDot, gridOf(*image_, 7).intDot);
-        QVERIFY(prompt_.calls.empty());
+        QVERIFY(dialogs_.calls.empty());
     }
 
     void givenUpLoadKeepsTheGridWhileTheOptionShowsTheNewLayer() {
@@ -133,11 +123,11 @@ private slots:
         showFrame(2);
         drawUnstored();
         const auto gridBefore = w.state().dots.intDot;
-        prompt_.answers = {Answer::Cancel};
+        dialogs_.answers = {Answer::Cancel};
         QTest::mouseClick(w.optLayer[1], Qt::LeftButton);
-        QCOMPARE(prompt_.calls.size(), size_t{1});
-        QCOMPARE(prompt_.calls[0].title, std::string("optLayer_Click"));
-        QVERIFY(QString::fromStdString(prompt_.calls[0].text)
+        QCOMPARE(dialogs_.calls.size(), size_t{1});
+        QCOMPARE(dialogs_.calls[0].title, std::string("optLayer_Click"));
+        QVERIFY(QString::fromStdString(dialogs_.calls[0].text)
                     .startsWith(u("SecondData.txtのオープンに失敗しました\r\n")));
         QVERIFY(w.optLayer[1]->isChecked());
         QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
@@ -149,6 +139,55 @@ private slots:
                  QByteArray::fromStdString(formatFrameFile(*image_)));
     }
 
+    void clickOnTheSelectedOptionReadsTheFileAgain() {
+        frmMain& w = *window_;
+        QVERIFY(w.optLayer[0]->isChecked());
+        QVERIFY(folder_->writeFrameFile(*background_, "FirstData.txt"));
+        QTest::mouseClick(w.optLayer[0], Qt::LeftButton);
+        QVERIFY(w.optLayer[0]->isChecked());
+        QVERIFY(storeEquals(w.state().bytFrameData(), *background_));
+        QVERIFY(dialogs_.calls.empty());
+    }
+
+    // Each way of activating an option runs the load exactly once: with the files gone, one
+    // run is one step-failure dialog.
+    void everyActivationLoadsOnce_data() {
+        QTest::addColumn<int>("focused");
+        QTest::addColumn<int>("key");  // 0: a mouse click on the focused option
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("step");
+        const QString first = u("FirstData.txtのオープン");
+        const QString second = u("SecondData.txtのオープン");
+        QTest::newRow("click on the selected option") << 0 << 0 << 0 << first;
+        QTest::newRow("click on another option") << 1 << 0 << 1 << second;
+        QTest::newRow("space on the selected option") << 0 << int(Qt::Key_Space) << 0 << first;
+        QTest::newRow("arrow down to the next option") << 0 << int(Qt::Key_Down) << 1 << second;
+    }
+
+    void everyActivationLoadsOnce() {
+        QFETCH(int, focused);
+        QFETCH(int, key);
+        QFETCH(int, selected);
+        QFETCH(QString, step);
+        frmMain& w = *window_;
+        QVERIFY(QFile::remove(folder_->dataFile("FirstData.txt")));
+        QVERIFY(QFile::remove(folder_->dataFile("SecondData.txt")));
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QRadioButton* option = w.optLayer[static_cast<size_t>(focused)];
+        option->setFocus();
+        QCOMPARE(QApplication::focusWidget(), option);
+        dialogs_.answers = {Answer::Cancel, Answer::Cancel};
+        if (key == 0)
+            QTest::mouseClick(option, Qt::LeftButton);
+        else
+            QTest::keyClick(option, static_cast<Qt::Key>(key));
+        QVERIFY(w.optLayer[static_cast<size_t>(selected)]->isChecked());
+        QCOMPARE(dialogs_.calls.size(), size_t{1});
+        QVERIFY(QString::fromStdString(dialogs_.calls[0].text).startsWith(step));
+        QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
+    }
+
     void saveWritesTheSelectedLayerAndTheBoxesAsTheyStand() {
         frmMain& w = *window_;
         w.state().bytFrameData()[0] = 0xA0;
@@ -156,7 +195,7 @@ private slots:
         w.txtFrame[1]->setText(u("40"));
         w.txtFrame[2]->setText(u("100"));
         QTest::mouseClick(w.cmdFile, Qt::LeftButton);
-        QVERIFY(prompt_.calls.empty());
+        QVERIFY(dialogs_.calls.empty());
         const QByteArray frameFile = readAll(folder_->dataFile("FirstData.txt"));
         QCOMPARE(frameFile.size(), 524288);
         QVERIFY(frameFile.startsWith("A0\r\n"));
@@ -178,9 +217,9 @@ private slots:
         w.txtFrame[2]->setText(u("25"));
         const FrameMemory saved = w.state().bytFrameData();
         QTest::mouseClick(w.cmdFile, Qt::LeftButton);
-        QVERIFY(prompt_.calls.empty());
+        QVERIFY(dialogs_.calls.empty());
 
-        ScriptedPrompt again;
+        ScriptedDialogs again;
         auto second = openWindow(again);
         QVERIFY(again.calls.empty());
         QVERIFY(storeEquals(second->state().bytFrameData(), saved));
@@ -201,7 +240,7 @@ private slots:
         QTest::mouseClick(w.cmdFile, Qt::LeftButton);
         QTest::mouseClick(w.optLayer[0], Qt::LeftButton);
         QTest::mouseClick(w.optLayer[2], Qt::LeftButton);
-        QVERIFY(prompt_.calls.empty());
+        QVERIFY(dialogs_.calls.empty());
         QVERIFY(storeEquals(w.state().bytFrameData(), composite));
         QVERIFY(QFile::exists(folder_->dataFile("Data.txt")));
     }
@@ -220,7 +259,7 @@ private slots:
         }
         QCOMPARE(w.state().dots.intDot, DotGrid().intDot);  // frame 4 is empty now
         QVERIFY(w.state().dots.viewMatchesState());
-        QVERIFY(warnings_.empty());
+        QCOMPARE(dialogs_.count(DialogKind::Warning), size_t{0});
     }
 
     void untickedFillCoversEverythingAndDropsUnstoredDrawing() {
@@ -233,7 +272,7 @@ private slots:
         QCOMPARE(w.state().bytFrameData()[kStoreBytes], uint8_t{0});
         for (int i = 0; i < kDotCount; ++i)
             QCOMPARE(w.state().dots.intDot[static_cast<size_t>(i)], kDotOn);
-        QVERIFY(warnings_.empty());
+        QCOMPARE(dialogs_.count(DialogKind::Warning), size_t{0});
     }
 
     void pictureToAllTakesItsSourceFromTheFrameNumberBox() {
@@ -281,13 +320,13 @@ private slots:
         w.txtFrame[1]->setText(end);
         w.txtScroll->setText(source);
         QTest::mouseClick(w.cmdLayer[static_cast<size_t>(index)], Qt::LeftButton);
-        QCOMPARE(warnings_.size(), size_t{1});
-        QCOMPARE(warnings_[0].title, std::string("cmdLayer_Click"));
-        const QString text = QString::fromStdString(warnings_[0].text);
+        QCOMPARE(dialogs_.calls.size(), size_t{1});  // the warning and nothing else
+        QCOMPARE(dialogs_.calls[0].kind, DialogKind::Warning);
+        QCOMPARE(dialogs_.calls[0].title, std::string("cmdLayer_Click"));
+        const QString text = QString::fromStdString(dialogs_.calls[0].text);
         QVERIFY2(text.contains(box) && text.contains(u("0～267")), qPrintable(text));
         QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
         QCOMPARE(w.state().dots.intDot, gridBefore);
-        QVERIFY(prompt_.calls.empty());
     }
 };
 

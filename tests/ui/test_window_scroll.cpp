@@ -38,7 +38,7 @@ class TestWindowScroll : public QObject {
 
     std::unique_ptr<ProgramFolder> folder_;
     std::unique_ptr<FrameMemory> memory_;
-    ScriptedPrompt prompt_;
+    ScriptedDialogs dialogs_;
     std::unique_ptr<frmMain> w_;
     void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     bool onlyLit(const std::function<bool(int, int)>& lit) {
@@ -54,7 +54,7 @@ private slots:
         folder_ = std::make_unique<ProgramFolder>();
         memory_ = patternMemory();
         QVERIFY(folder_->writeFrameFile(*memory_) && folder_->writeSettings("0\r\n267\r\n10\r\n"));
-        w_ = std::make_unique<frmMain>(folder_->path(), prompt_.prompt());
+        w_ = std::make_unique<frmMain>(folder_->path(), &dialogs_);
         w_->Form_Load();
         w_->show();
         QVERIFY(QTest::qWaitForWindowExposed(w_.get()));

@@ -1,18 +1,17 @@
-// Shared helpers of the window tests: program folders on disk and a scripted failure prompt.
+// Shared helpers of the window tests: program folders on disk, frame memories to load, and the
+// scripted dialogs.
 #pragma once
 
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
-#include <deque>
-#include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "app/steprunner.h"
 #include "core/frame.h"
 #include "files/hexcodec.h"
+#include "scripteddialogs.h"
 
 namespace dotreel::testing {
 
@@ -53,29 +52,6 @@ public:
     }
 
     QTemporaryDir dir;
-};
-
-// Answers the step-failure dialog from a script and records every call. `beforeAnswer` runs
-// before each answer (to put a file in place before a Retry, for example).
-struct ScriptedPrompt {
-    struct Call {
-        std::string title;
-        std::string text;
-    };
-    std::deque<Answer> answers;
-    std::vector<Call> calls;
-    std::function<void(size_t callIndex)> beforeAnswer;
-
-    FailurePrompt prompt() {
-        return [this](const std::string& title, const std::string& text) {
-            calls.push_back({title, text});
-            if (beforeAnswer) beforeAnswer(calls.size() - 1);
-            if (answers.empty()) return Answer::Cancel;  // never loop for ever in a test
-            const Answer next = answers.front();
-            answers.pop_front();
-            return next;
-        };
-    }
 };
 
 }  // namespace dotreel::testing

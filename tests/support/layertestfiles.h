@@ -1,5 +1,5 @@
 // Test helpers for the layer and save tests: a state pointed at a temporary application folder,
-// frame files written line by line, and a failure prompt that answers from a script.
+// frame files written line by line; the scripted dialogs come with them.
 #pragma once
 
 #include <QtCore/QDir>
@@ -7,24 +7,23 @@
 #include <QtCore/QString>
 
 #include <cstdint>
-#include <deque>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "app/modmain.h"
-#include "app/steprunner.h"
 #include "core/frame.h"
+#include "scripteddialogs.h"
 
 namespace layertest {
 
 using dotreel::Answer;
 using dotreel::FrameMemory;
 using dotreel::ModMain;
+using dotreel::testing::ScriptedDialogs;
 
 // A state whose data and settings folders lie in `appFolder` (which must end in "/").
 inline std::unique_ptr<ModMain> stateIn(const std::string& appFolder, bool makeFolders = true) {
@@ -82,30 +81,6 @@ inline std::unique_ptr<FrameMemory> patternMemory(int seed) {
         (*m)[static_cast<size_t>(k)] = patternByte(k, seed);
     return m;
 }
-
-// Answers the step-failure dialog from a list, recording every question. An action may run when
-// a question is asked (the user fixing the cause before choosing Retry). With the list used up
-// it answers Cancel.
-struct ScriptedPrompt {
-    struct Question {
-        std::string title;
-        std::string text;
-    };
-    std::deque<Answer> answers;
-    std::function<void(int questionNumber)> onQuestion;
-    std::vector<Question> asked;
-
-    dotreel::FailurePrompt prompt() {
-        return [this](const std::string& title, const std::string& text) {
-            asked.push_back({title, text});
-            if (onQuestion) onQuestion(static_cast<int>(asked.size()));
-            if (answers.empty()) return Answer::Cancel;
-            const Answer a = answers.front();
-            answers.pop_front();
-            return a;
-        };
-    }
-};
 
 // True when `text` opens with `stepName` followed by "に失敗しました" and a line break.
 inline bool namesFailedStep(const std::string& text, const std::string& stepName) {
