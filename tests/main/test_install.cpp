@@ -4,7 +4,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 
-#include "support/runprogram.h"
+#include "support/program.h"
 
 class TestInstall : public QObject {
     Q_OBJECT
@@ -44,7 +44,7 @@ private slots:
         const auto install = support::runProgram(
             CMAKE_COMMAND,
             QStringList{"--install", DOTREEL_BUILD_DIR, "--prefix", prefix} + component, env);
-        QVERIFY2(install.finished && install.exitCode == 0, qPrintable(install.err));
+        QVERIFY2(install.code == 0, qPrintable(install.err));
 
         for (const char* size : {"16", "24", "32", "48", "64", "128", "256"}) {
             const QImage icon(prefix + icons + "/" + size + "x" + size + "/apps/dotreel.png");
@@ -60,20 +60,20 @@ private slots:
         const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
         if (!validator.isEmpty()) {
             const auto check = support::runProgram(validator, {prefix + entry}, env);
-            QVERIFY2(check.exitCode == 0 && check.out.isEmpty(), qPrintable(check.out + check.err));
+            QVERIFY2(check.code == 0 && check.out.isEmpty(), qPrintable(check.out + check.err));
         }
 
         // Both programs, started from elsewhere.
         const auto help =
             support::runProgram(prefix + bin + "dotreel", {"--help"}, env, home.path());
-        QCOMPARE(help.exitCode, 0);
+        QCOMPARE(help.code, 0);
         const QString expected =
             QString(workFolder).replace("PREFIX", prefixDir.path()).replace("HOME", home.path());
         QVERIFY2(help.out.contains("Work folder: " + expected), qPrintable(help.out));
         const auto tool = support::runProgram(prefix + bin + "dotreel-tool",
                                               {"check", prefix + demo + "データー/FirstData.txt"},
                                               env, home.path());
-        QVERIFY2(tool.exitCode == 0, qPrintable(tool.out + tool.err));
+        QVERIFY2(tool.code == 0, qPrintable(tool.out + tool.err));
     }
 };
 
