@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/layerload.h"
+#include "app/memorysource.h"
 #include "app/modmain.h"
 #include "app/save.h"
 #include "files/hexcodec.h"
@@ -100,10 +101,16 @@ int main() {
     SaveInput in;
     in.layerSelected = {true, false, false, false};
     in.settingsTexts = {"0", "267", "100"};
+    // The image layer again, so that saving replaces the file the memory came from, unasked.
+    loadLayer(state, failHard, 0);
     print("save without flush (format + 2 files)", runs,
           measure(runs, [&] { saveAll(state, failHard, in, /*flush=*/false); }));
     print("save with flush (format + 2 files, fsync)", runs,
           measure(runs, [&] { saveAll(state, failHard, in, /*flush=*/true); }));
+
+    print("unsaved-work check on closing (fingerprint + grid)", runs, measure(runs, [&] {
+              (void)hasUnsavedWork(state.memorySource, state.bytFrameData(), state.dots, 0, 0);
+          }));
 
     fs::remove_all(tmpl);
     return 0;

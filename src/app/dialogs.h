@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dotreel {
@@ -24,6 +25,8 @@ struct Dialog {
     std::vector<Answer> buttons;
     Answer defaultButton = Answer::Ok;  // what Return chooses
     Answer escapeButton = Answer::Ok;   // what Escape or closing the box chooses
+    // Captions of the program's own for some buttons; the others keep the standard ones.
+    std::vector<std::pair<Answer, std::string>> captions;
 };
 
 class Dialogs {
@@ -40,11 +43,12 @@ public:
                     text,
                     {Answer::Retry, Answer::Cancel},
                     Answer::Retry,
-                    Answer::Cancel});
+                    Answer::Cancel,
+                    {}});
     }
     // A warning with OK alone.
     void warn(const std::string& title, const std::string& text) {
-        ask({DialogKind::Warning, title, text, {Answer::Ok}, Answer::Ok, Answer::Ok});
+        ask({DialogKind::Warning, title, text, {Answer::Ok}, Answer::Ok, Answer::Ok, {}});
     }
     // Yes or No; No is the default and what Escape chooses, so a slip does nothing.
     bool askYesNo(const std::string& title, const std::string& text) {
@@ -53,8 +57,42 @@ public:
                     text,
                     {Answer::Yes, Answer::No},
                     Answer::No,
-                    Answer::No}) == Answer::Yes;
+                    Answer::No,
+                    {}}) == Answer::Yes;
     }
+    // Save, Discard or Cancel, captioned 保存 / 破棄 / キャンセル; Return saves, Escape cancels.
+    Answer askSaveDiscardCancel(const std::string& title, const std::string& text) {
+        return ask(
+            {DialogKind::Question,
+             title,
+             text,
+             {Answer::Save, Answer::Discard, Answer::Cancel},
+             Answer::Save,
+             Answer::Cancel,
+             {{Answer::Save, "保存"}, {Answer::Discard, "破棄"}, {Answer::Cancel, "キャンセル"}}});
+    }
+};
+
+// Passes every question on to `inner` and knows while one is open: a timer's tick that arrives
+// while a dialog waits for its answer must not run inside the handler that asked.
+class TrackedDialogs : public Dialogs {
+public:
+    explicit TrackedDialogs(Dialogs& inner) : inner_(inner) {}
+    Answer ask(const Dialog& dialog) override {
+        struct Open {
+            int& count;
+            explicit Open(int& c) : count(c) { ++count; }
+            ~Open() { --count; }
+            Open(const Open&) = delete;
+            Open& operator=(const Open&) = delete;
+        } open(open_);
+        return inner_.ask(dialog);
+    }
+    bool isOpen() const { return open_ > 0; }
+
+private:
+    Dialogs& inner_;
+    int open_ = 0;
 };
 
 }  // namespace dotreel

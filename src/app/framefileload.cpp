@@ -3,7 +3,7 @@
 namespace dotreel {
 
 bool readFrameFile(ModMain& state, StepRunner& step, const std::string& fileName,
-                   const std::string& stepName, FrameBytes& bytes) {
+                   const std::string& stepName, FrameBytes& bytes, FileIdentity* identity) {
     state.strProcName = stepName;
     state.intFileNo = state.files.freeFile();
     const int16_t fileNo = state.intFileNo;
@@ -16,6 +16,7 @@ bool readFrameFile(ModMain& state, StepRunner& step, const std::string& fileName
         return false;
     FrameFileReader reader(state.files.contents(fileNo), path, bytes);
     const bool read = step([&] { reader.readLines(); });
+    if (read && identity != nullptr) *identity = state.files.identity(fileNo);
     state.files.close(fileNo);
     return read;
 }

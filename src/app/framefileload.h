@@ -14,8 +14,10 @@ namespace dotreel {
 // letter case ignored), reads lines 0..131071 into `bytes` and closes the file. A failed open or
 // read asks Retry or Cancel; a Retry of a read tries the missing line again. Returns false when
 // the user gave up (the file is closed then too). Only `bytes` is written, so a short or
-// missing file changes no byte of any store.
+// missing file changes no byte of any store. `identity`, when given, receives what the file was
+// when it was opened.
 bool readFrameFile(ModMain& state, StepRunner& step, const std::string& fileName,
-                   const std::string& stepName, FrameBytes& bytes);
+                   const std::string& stepName, FrameBytes& bytes,
+                   FileIdentity* identity = nullptr);
 
 }  // namespace dotreel

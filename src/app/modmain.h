@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/memorysource.h"
 #include "core/dotgrid.h"
 #include "core/frame.h"
 #include "platform/textfile.h"
@@ -27,6 +28,9 @@ struct ModMain {
     std::unique_ptr<FrameMemory> frameMemory = std::make_unique<FrameMemory>();
     FrameMemory& bytFrameData() { return *frameMemory; }
     const FrameMemory& bytFrameData() const { return *frameMemory; }
+
+    // The frame file the memory was last completely loaded from or saved to.
+    MemorySource memorySource;
 
     DotGrid dots;     // intDot and the view's fills
     FileTable files;  // open input files by number

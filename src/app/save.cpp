@@ -26,14 +26,19 @@ const SaveTarget* targetFor(const std::array<bool, 4>& layerSelected) {
     return nullptr;
 }
 
-// Writes `content` as `name` in `folder`. The name is matched without regard to letter case on
-// every attempt, so a "data.txt" already there is the file replaced, and a folder created
-// between a failure and a Retry is found.
+// Writes `content` as `name` in `folder`, after `check` (which may throw) on every attempt. The
+// name is matched without regard to letter case on every attempt, so a "data.txt" already there
+// is the file replaced, and a folder created between a failure and a Retry is found.
+template <class Check>
 bool writeStep(ModMain& state, StepRunner& step, const std::string& folder, const char* name,
-               const char* stepName, const std::string& content, bool flush) {
+               const char* stepName, const std::string& content, bool flush, Check check,
+               FileIdentity& written) {
     state.strProcName = stepName;
     state.intFileNo = state.files.freeFile();
-    return step([&] { writeFileAtomically(resolveFileName(folder, name), content, flush); });
+    return step([&] {
+        check();
+        written = writeFileAtomically(resolveFileName(folder, name), content, flush);
+    });
 }
 
 }  // namespace
@@ -43,19 +48,37 @@ const char* frameFileForSave(const std::array<bool, 4>& layerSelected) {
     return target != nullptr ? target->fileName : nullptr;
 }
 
+std::string replaceQuestionText(const std::string& fileName) {
+    return "「" + fileName + "」の内容は、エディターが保持している内容ではありません。\r\n" +
+           "保存すると、このファイルの内容は置き換えられます。保存しますか？";
+}
+
 bool saveAll(ModMain& state, Dialogs& dialogs, const SaveInput& input, bool flush) {
     StepRunner step(state, dialogs, kSaveTitle);
     // The whole text is ready before the file is touched.
     const std::string frameText = formatFrameFile(state.bytFrameData());
+    FileIdentity written;
     if (const SaveTarget* target = targetFor(input.layerSelected)) {
-        if (!writeStep(state, step, state.strDataPath, target->fileName, target->stepName,
-                       frameText, flush))
+        const std::string path = resolveFileName(state.strDataPath, target->fileName);
+        if (replacingUnknownContent(state.memorySource, target->fileName, path) &&
+            !dialogs.askYesNo(kSaveTitle, replaceQuestionText(target->fileName)))
             return false;
+        if (!writeStep(
+                state, step, state.strDataPath, target->fileName, target->stepName, frameText,
+                flush, [] {}, written))
+            return false;
+        // From now on the memory is what this file holds, whatever happens to the settings.
+        state.memorySource = sourceOf(target->fileName, written, state.bytFrameData());
     }
     const std::string settingsText =
         formatSettingsFile(input.settingsTexts[0], input.settingsTexts[1], input.settingsTexts[2]);
+    // A text that start-up could not read back fails the step: the old file stays.
+    auto checkTexts = [&] {
+        for (size_t i = 0; i < input.settingsTexts.size(); ++i)
+            requireReadableSettingsText(static_cast<SettingsField>(i), input.settingsTexts[i]);
+    };
     return writeStep(state, step, state.strSetPath, "animation.txt", "animation.txtの書き込み処理",
-                     settingsText, flush);
+                     settingsText, flush, checkTexts, written);
 }
 
 }  // namespace dotreel

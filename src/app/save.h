@@ -23,10 +23,17 @@ struct SaveInput {
 // selected.
 const char* frameFileForSave(const std::array<bool, 4>& layerSelected);
 
-// Writes the frame file (when an option is selected) and then "animation.txt". A failed write
-// asks Retry or Cancel; Retry writes the whole file again, Cancel ends the save with the file
-// untouched and nothing written after it. Returns true when everything was written. `flush`
-// false skips forcing the data to the disk (for measurements only).
+// The question asked before a frame file is replaced whose content the memory does not hold.
+std::string replaceQuestionText(const std::string& fileName);
+
+// Writes the frame file (when an option is selected) and then "animation.txt". When the frame
+// file exists and is not what the memory was loaded from or saved to (or has changed since),
+// asks first; No ends the save with nothing written. A failed write asks Retry or Cancel; Retry
+// writes the whole file again, Cancel ends the save with the file untouched and nothing
+// written after it. A written frame file becomes the memory's source. A settings text that
+// start-up could not read back fails the settings step like a failed write. Returns true when
+// everything was written. `flush` false skips forcing the data to the disk (for measurements
+// only).
 bool saveAll(ModMain& state, Dialogs& dialogs, const SaveInput& input, bool flush = true);
 
 }  // namespace dotreel

@@ -60,9 +60,11 @@ bool readSettings(ModMain& state, StepRunner& step, StartupControls& controls) {
 
 bool readImageLayer(ModMain& state, StepRunner& step) {
     auto bytes = std::make_unique<FrameBytes>();
-    if (!readFrameFile(state, step, "FirstData.txt", "FirstData.txtのオープン", *bytes))
+    FileIdentity identity;
+    if (!readFrameFile(state, step, "FirstData.txt", "FirstData.txtのオープン", *bytes, &identity))
         return false;
     storeFrameBytes(*bytes, state.bytFrameData());
+    state.memorySource = sourceOf("FirstData.txt", identity, state.bytFrameData());
     return true;
 }
 

@@ -31,7 +31,8 @@ void setUpFolders(ModMain& state, const std::string& appFolder);
 bool readSettings(ModMain& state, StepRunner& step, StartupControls& controls);
 
 // Reads "FirstData.txt" and, only once it has been read whole, puts it into the frame memory.
-// Returns false when the user gave up; the frame memory is unchanged then.
+// Returns false when the user gave up; the frame memory and its recorded source are unchanged
+// then. Once read, the memory counts as coming from "FirstData.txt" as it was opened.
 bool readImageLayer(ModMain& state, StepRunner& step);
 
 }  // namespace dotreel

@@ -29,6 +29,20 @@ void requireStartUpRange(SettingsField field, int value) {
     if (spec.startUpRefuses && !spec.range.contains(value)) throw outOfRangeError();
 }
 
+void requireReadableSettingsText(SettingsField field, std::string_view text) {
+    const SettingsVerdict verdict = checkSettingsText(field, text);
+    if (!verdict.stopsStartUp()) return;
+    const std::string box = std::string("「") + settingsField(field).caption + "」の欄 \"" +
+                            std::string(text) + "\" は";
+    if (verdict.problem == SettingsProblem::NotANumber)
+        throw PlatformError(ErrorKind::TypeMismatch, box + "数値ではありません。");
+    const SettingsRange range = verdict.brokenRange();
+    throw PlatformError(
+        verdict.problem == SettingsProblem::Overflow ? ErrorKind::Overflow : ErrorKind::OutOfRange,
+        box + std::to_string(range.low) + "から" + std::to_string(range.high) +
+            "までの数値ではありません。");
+}
+
 SettingsVerdict checkSettingsText(SettingsField field, std::string_view text) {
     SettingsVerdict verdict;
     verdict.field = field;

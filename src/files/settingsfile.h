@@ -73,6 +73,11 @@ int16_t settingsNumber(std::string_view text);
 // Throws PlatformError(OutOfRange) when start-up refuses `value` for `field`.
 void requireStartUpRange(SettingsField field, int value);
 
+// Throws PlatformError when start-up would fail at `text` as the line of `field`: the
+// description names the box by its label and quotes the text (「開始」の欄 "abc" は数値では
+// ありません). What passes is saved exactly as it stands.
+void requireReadableSettingsText(SettingsField field, std::string_view text);
+
 // The verdict on one line of the file, or on the text of one of the three boxes.
 SettingsVerdict checkSettingsText(SettingsField field, std::string_view text);
 

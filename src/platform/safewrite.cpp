@@ -122,7 +122,7 @@ PathKind pathKind(const std::string& path) {
     return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
 }
 
-void writeFileAtomically(const std::string& path, std::string_view data, bool flush) {
+FileIdentity writeFileAtomically(const std::string& path, std::string_view data, bool flush) {
     const std::filesystem::path target(finalTarget(path));
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
@@ -176,6 +176,8 @@ void writeFileAtomically(const std::string& path, std::string_view data, bool fl
     }
     if (const int err = writeAll(fd, data)) throw fail(err, true);
     if (flush && ::fsync(fd) != 0) throw fail(errno, true);
+    struct stat written {};
+    if (::fstat(fd, &written) != 0) throw fail(errno, true);
     if (::close(fd) != 0) throw fail(errno, false);
     if (::rename(tmpPath.c_str(), target.c_str()) != 0) throw fail(errno, false);
     if (flush) {
@@ -186,6 +188,7 @@ void writeFileAtomically(const std::string& path, std::string_view data, bool fl
         closeFolder();
         if (err != 0 && err != EINVAL) throw fileError(err, path);
     }
+    return fileIdentity(written);
 }
 
 }  // namespace dotreel

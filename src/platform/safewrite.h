@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/fileidentity.h"
+
 namespace dotreel {
 
 // Writes `data` as the whole content of `path`: into a temporary file in the folder of the file
@@ -17,8 +19,9 @@ namespace dotreel {
 // left behind are removed first. A file this user may not write, a file without any write
 // permission (also for root), and anything that is not a regular file are refused. On any
 // failure the temporary file is removed, the old file is left exactly as it was (a failure to
-// sync the folder comes after the rename), and PlatformError is thrown.
-void writeFileAtomically(const std::string& path, std::string_view data, bool flush = true);
+// sync the folder comes after the rename), and PlatformError is thrown. Returns the identity of
+// the new file as written, taken before the rename, so that a later change by anyone shows.
+FileIdentity writeFileAtomically(const std::string& path, std::string_view data, bool flush = true);
 
 // What a path names, symbolic links followed, found without opening it: opening a FIFO would
 // wait for the other end. A path that cannot be examined counts as missing.

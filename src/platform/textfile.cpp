@@ -14,7 +14,9 @@
 namespace dotreel {
 namespace {
 
-std::string readWholeFile(const std::string& path) {
+// Reads the whole file; `identity` is what the file was when the reading began, so a change
+// made while it is read shows as a change later.
+std::string readWholeFile(const std::string& path, FileIdentity& identity) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw fileError(errno, path);
     struct stat st {};
@@ -23,6 +25,7 @@ std::string readWholeFile(const std::string& path) {
         ::close(fd);
         throw fileError(err, path);
     }
+    identity = fileIdentity(st);
     std::string content;
     content.reserve(static_cast<size_t>(st.st_size));
     char chunk[1 << 16];
@@ -61,7 +64,7 @@ int16_t FileTable::freeFile() const {
 void FileTable::openForInput(int16_t fileNo, const std::string& path) {
     InputFile f;
     f.path = path;
-    f.content = readWholeFile(path);
+    f.content = readWholeFile(path, f.identity);
     last_.file = nullptr;
     files_[fileNo] = std::move(f);
 }
@@ -84,6 +87,8 @@ void FileTable::lineInput(int16_t fileNo, std::string_view& line) {
 }
 
 std::string_view FileTable::contents(int16_t fileNo) { return file(fileNo).content; }
+
+FileIdentity FileTable::identity(int16_t fileNo) { return file(fileNo).identity; }
 
 void FileTable::lineInput(int16_t fileNo, std::string& line) {
     std::string_view view;

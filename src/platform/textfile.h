@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/fileidentity.h"
 #include "platform/safewrite.h"
 
 namespace dotreel {
@@ -56,6 +57,10 @@ public:
     // Throws PlatformError when the number is not open.
     std::string_view contents(int16_t fileNo);
 
+    // What the file was when it was opened (before its contents were read). Throws
+    // PlatformError when the number is not open.
+    FileIdentity identity(int16_t fileNo);
+
     void close(int16_t fileNo);
     bool isOpen(int16_t fileNo) const { return files_.count(fileNo) != 0; }
     size_t openCount() const { return files_.size(); }
@@ -65,6 +70,7 @@ private:
         std::string path;
         std::string content;
         size_t position = 0;
+        FileIdentity identity;
     };
     InputFile& file(int16_t fileNo);
     std::map<int16_t, InputFile> files_;

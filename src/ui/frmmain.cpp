@@ -3,6 +3,7 @@
 #include "ui/frmmain.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,7 +82,7 @@ QFont frmMain::designFont(double points) { return dotreel::designFont(points); }
 frmMain::frmMain(std::string appFolder, Dialogs* dialogs, QWidget* parent)
     : QWidget(parent),
       ownDialogs_(dialogs != nullptr ? nullptr : std::make_unique<QtDialogs>(this)),
-      dialogs_(dialogs != nullptr ? dialogs : ownDialogs_.get()),
+      dialogs_(std::make_unique<TrackedDialogs>(dialogs != nullptr ? *dialogs : *ownDialogs_)),
       appFolder_(std::move(appFolder)) {
     setWindowTitle(text("Dotreel ： SG12232"));
     setWindowIcon(QIcon(QPixmap::fromImage(makeAppIcon())));
@@ -362,6 +363,13 @@ void frmMain::mousePressEvent(QMouseEvent* event) {
     Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
                    static_cast<float>(event->position().x() * kTwipsPerPixel),
                    static_cast<float>(event->position().y() * kTwipsPerPixel));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (Form_QueryUnload())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void frmMain::mouseMoveEvent(QMouseEvent* event) {

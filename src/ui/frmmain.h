@@ -17,6 +17,7 @@
 #include "app/steprunner.h"
 
 class QCheckBox;
+class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -55,7 +56,10 @@ public:
     void optLayer_Click(int16_t Index);
     void cmdLayer_Click(int16_t Index);
     void cmdScroll_Click(int16_t Index);
-    void cmdFile_Click();
+    bool cmdFile_Click();  // true when the save completed
+    // Closing the window: true when it may close. With unsaved work it asks 保存 (closes only
+    // once the save completed), 破棄 or キャンセル.
+    bool Form_QueryUnload();
     void hscFrame_Change(int16_t Index);
     void cmdFrame_Click(int16_t Index);
     void tmrFrame_Timer();
@@ -95,6 +99,7 @@ public:
 protected:
     void mousePressEvent(QMouseEvent*) override;  // -> Form_MouseDown with position x 15
     void mouseMoveEvent(QMouseEvent*) override;   // -> Form_MouseMove with position x 15
+    void closeEvent(QCloseEvent*) override;       // -> Form_QueryUnload
 
 private:
     class SettingsControls;
@@ -109,7 +114,8 @@ private:
 
     ModMain state_;
     std::unique_ptr<Dialogs> ownDialogs_;  // the message boxes, when no dialogs were given
-    Dialogs* dialogs_;
+    // Every question goes through here, so that a tick knows when one is open.
+    std::unique_ptr<TrackedDialogs> dialogs_;
     std::string appFolder_;
     History history_;
 };

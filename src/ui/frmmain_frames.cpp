@@ -55,6 +55,9 @@ void frmMain::cmdFrame_Click(int16_t Index) {
 }
 
 void frmMain::tmrFrame_Timer() {
+    // A dialog's own event loop delivers ticks too: they would run inside the handler that
+    // asked. Skipped ones are not made up; the timer runs on, so playback goes on afterwards.
+    if (dialogs_->isOpen()) return;
     // Setting a running QTimer's interval restarts its countdown, so only a changed interval is
     // written.
     const int interval = hscFrame[1]->value();

@@ -1,5 +1,6 @@
 #include "ui/qtdialogs.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace dotreel {
@@ -37,6 +38,10 @@ Answer QtDialogs::ask(const Dialog& dialog) {
                     parent_);
     box.setTextFormat(Qt::PlainText);
     for (const Answer button : dialog.buttons) box.addButton(standardButton(button));
+    // Qt's standard captions follow its translation; these questions name their own.
+    for (const auto& [button, caption] : dialog.captions)
+        if (QAbstractButton* b = box.button(standardButton(button)))
+            b->setText(QString::fromStdString(caption));
     box.setDefaultButton(standardButton(dialog.defaultButton));
     box.setEscapeButton(box.button(standardButton(dialog.escapeButton)));
     box.setWindowModality(Qt::ApplicationModal);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/layerload.h"
+#include "app/memorysource.h"
 #include "app/save.h"
 #include "core/frame.h"
 #include "layertestfiles.h"
@@ -107,6 +108,9 @@ private slots:
             input.layerSelected = onlyOption(option);
             input.settingsTexts = {std::to_string(round % 268), "267", std::to_string(round)};
             const std::string frameFile = state->strDataPath + frameFileForSave(onlyOption(option));
+            // As after choosing the option in the window: the memory stands for its file.
+            state->memorySource = sourceOnDisk(
+                state->strDataPath, frameFileForSave(onlyOption(option)), state->bytFrameData());
 
             if (round % 10 == 0) {
                 // A read-only frame file: the save is refused, given up, the file kept.

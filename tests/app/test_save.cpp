@@ -1,6 +1,10 @@
 // Saving to real files: which file each layer option writes, the exact bytes written, the
 // settings texts as they stand, and failures that must leave the old files as they were.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <QtCore/QTemporaryDir>
 #include <QtTest/QtTest>
@@ -8,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "app/memorysource.h"
 #include "app/save.h"
 #include "core/frame.h"
 #include "layertestfiles.h"
@@ -138,9 +143,9 @@ private slots:
         QTest::newRow("5.0 stays 5.0") << "5.0"
                                        << "040"
                                        << " 7 ";
-        QTest::newRow("not numbers") << "abc"
-                                     << ""
-                                     << "フレーム";
+        QTest::newRow("frames outside 0..267 are read all the same") << "300"
+                                                                     << "-5"
+                                                                     << "1000";
     }
     void settingsTextsAreWrittenExactlyAsTheyStand() {
         QFETCH(QString, start);
@@ -153,9 +158,120 @@ private slots:
                  start + "\r\n" + end + "\r\n" + interval + "\r\n");
     }
 
+    // A box text that start-up could not read back fails the settings step; Retry checks
+    // again, Cancel keeps the old settings file, and the frame file stays written.
+    void unreadableSettingsTextFailsTheSettingsStep_data() {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("not a number") << 0 << "abc"
+                                      << "「開始」の欄 \"abc\" は数値ではありません。";
+        QTest::newRow("empty") << 1 << ""
+                               << "「終了」の欄 \"\" は数値ではありません。";
+        QTest::newRow("beyond 16 bits")
+            << 0 << "99999"
+            << "「開始」の欄 \"99999\" は-32768から32767までの数値ではありません。";
+        QTest::newRow("interval 0") << 2 << "0"
+                                    << "「間隔」の欄 \"0\" は1から1000までの数値ではありません。";
+        QTest::newRow("interval 1000.6")
+            << 2 << "1000.6"
+            << "「間隔」の欄 \"1000.6\" は1から1000までの数値ではありません。";
+    }
+    void unreadableSettingsTextFailsTheSettingsStep() {
+        QFETCH(int, box);
+        QFETCH(QString, text);
+        QFETCH(QString, description);
+        writeFile(settingsFile(), "1\r\n2\r\n3\r\n");
+        std::array<std::string, 3> texts{"5", "40", "100"};
+        texts[static_cast<size_t>(box)] = text.toStdString();
+        prompt_.answers = {Answer::Retry, Answer::Cancel};
+        QVERIFY(!saveAll(*state_, prompt_, saveInput(kImage, texts)));
+        QCOMPARE(prompt_.calls.size(), size_t{2});
+        QCOMPARE(prompt_.calls[1].title, std::string("cmdFile.Click"));
+        QCOMPARE(QString::fromStdString(prompt_.calls[1].text),
+                 QString::fromUtf8("animation.txtの書き込み処理に失敗しました\r\n") + description);
+        QCOMPARE(readFile(settingsFile()), std::string("1\r\n2\r\n3\r\n"));
+        // The frame file was written before, and the memory now comes from it.
+        QCOMPARE(readFile(dataFile("FirstData.txt")).size(), size_t{524288});
+        QCOMPARE(state_->memorySource.fileName, std::string("FirstData.txt"));
+        QVERIFY(state_->memorySource.identity == fileIdentity(dataFile("FirstData.txt")));
+    }
+
+    // Replacing a frame file whose content the memory does not hold asks first; No writes
+    // nothing at all.
+    void replacingWhatTheMemoryDoesNotHoldAsks_data() {
+        QTest::addColumn<QString>("source");  // what the memory came from; "" nothing yet
+        QTest::addColumn<QString>("change");  // what happened to the file since
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("nothing loaded yet") << ""
+                                            << "" << true;
+        QTest::newRow("loaded from another file") << "SecondData.txt"
+                                                  << "" << true;
+        QTest::newRow("loaded from this file") << "FirstData.txt"
+                                               << "" << false;
+        QTest::newRow("replaced by another program") << "FirstData.txt"
+                                                     << "replaced" << true;
+        QTest::newRow("touched") << "FirstData.txt"
+                                 << "touched" << true;
+        QTest::newRow("removed") << ""
+                                 << "removed" << false;
+        QTest::newRow("a link to it") << "FirstData.txt"
+                                      << "linked" << false;
+    }
+    void replacingWhatTheMemoryDoesNotHoldAsks() {
+        QFETCH(QString, source);
+        QFETCH(QString, change);
+        QFETCH(bool, asked);
+        const std::string file = dataFile("FirstData.txt");
+        const std::string old = frameText([](int k) { return patternByte(k, 9); });
+        writeFile(file, old);
+        writeFile(dataFile("SecondData.txt"), old);
+        writeFile(settingsFile(), "1\r\n2\r\n3\r\n");
+        if (!source.isEmpty())
+            state_->memorySource =
+                sourceOnDisk(state_->strDataPath, source.toStdString(), state_->bytFrameData());
+        if (change == "replaced") {
+            writeFile(file + ".new", old);
+            QCOMPARE(std::rename((file + ".new").c_str(), file.c_str()), 0);
+        } else if (change == "touched") {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+        } else if (change == "removed") {
+            QVERIFY(QFile::remove(QString::fromStdString(file)));
+        } else if (change == "linked") {
+            QVERIFY(QFile::rename(QString::fromStdString(file),
+                                  QString::fromStdString(dataFile("real.txt"))));
+            QCOMPARE(::symlink("real.txt", file.c_str()), 0);
+            state_->memorySource =
+                sourceOnDisk(state_->strDataPath, "FirstData.txt", state_->bytFrameData());
+        }
+        prompt_.answers = {Answer::No};
+        QCOMPARE(saveAll(*state_, prompt_, saveInput(kImage)), !asked);
+        QCOMPARE(prompt_.calls.size(), size_t{asked ? 1U : 0U});
+        if (asked) {
+            QCOMPARE(prompt_.calls[0].kind, DialogKind::Question);
+            QCOMPARE(prompt_.calls[0].title, std::string("cmdFile.Click"));
+            QCOMPARE(prompt_.calls[0].buttons, (std::vector<Answer>{Answer::Yes, Answer::No}));
+            QVERIFY(prompt_.calls[0].text.find("「FirstData.txt」") != std::string::npos);
+            QVERIFY(readFile(file) == old);
+            QCOMPARE(readFile(settingsFile()), std::string("1\r\n2\r\n3\r\n"));
+            // Yes goes on as if nothing had been asked.
+            prompt_.answers = {Answer::Yes};
+            QVERIFY(saveAll(*state_, prompt_, saveInput(kImage)));
+        }
+        QVERIFY(readFile(file) == frameText([](int) { return uint8_t{0}; }));
+        QCOMPARE(readFile(settingsFile()), std::string("5\r\n40\r\n100\r\n"));
+        // Written, the file is the memory's own: the next save asks nothing.
+        prompt_.calls.clear();
+        QVERIFY(saveAll(*state_, prompt_, saveInput(kImage)));
+        QVERIFY(prompt_.calls.empty());
+    }
+
     void readOnlyFrameFileIsLeftAloneOnCancel() {
         const std::string old = frameText([](int k) { return patternByte(k, 6); });
         writeFile(dataFile("FirstData.txt"), old);
+        state_->memorySource =
+            sourceOnDisk(state_->strDataPath, "FirstData.txt", state_->bytFrameData());
         writeFile(settingsFile(), "1\r\n2\r\n3\r\n");
         QCOMPARE(::chmod(dataFile("FirstData.txt").c_str(), 0444), 0);
         prompt_.answers = {Answer::Retry, Answer::Cancel};
@@ -192,7 +308,9 @@ private slots:
     void compositeReplacesAFileSpelledInLowerCase() {
         writeFile(dataFile("data.txt"), "old\r\n");
         state_->bytFrameData() = *patternMemory(8);
+        state_->memorySource = sourceOnDisk(state_->strDataPath, "Data.txt", *patternMemory(1));
         QVERIFY(saveAll(*state_, prompt_, saveInput(kComposite)));
+        QVERIFY(prompt_.calls.empty());
         QCOMPARE(dataFolderEntries(), QStringList{"data.txt"});
         QVERIFY(readFile(dataFile("data.txt")) ==
                 frameText([](int k) { return patternByte(k, 8); }));

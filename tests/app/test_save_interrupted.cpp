@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "app/memorysource.h"
 #include "app/save.h"
 #include "core/frame.h"
 #include "layertestfiles.h"
@@ -77,6 +78,12 @@ class TestSaveInterrupted : public QObject {
 
     std::string dataFile(const std::string& name) const { return state_->strDataPath + name; }
     std::string settingsFile() const { return state_->strSetPath + "animation.txt"; }
+    // The memory as if loaded from the frame file now on disk, so that a save replaces it
+    // without asking.
+    void loadedFromDisk() {
+        state_->memorySource =
+            sourceOnDisk(state_->strDataPath, "FirstData.txt", state_->bytFrameData());
+    }
 
 private slots:
     void init() {
@@ -90,6 +97,7 @@ private slots:
         const std::string old = frameText([](int k) { return patternByte(k, 1); });
         writeFile(dataFile("FirstData.txt"), old);
         writeFile(settingsFile(), "1\r\n2\r\n3\r\n");
+        loadedFromDisk();
         state_->bytFrameData() = *patternMemory(2);
         const int result = saveOnFullDisk(*state_, 200000, /*retryAfterSpaceFreed=*/false);
         QCOMPARE(result, kAskedOnce | kNamedFrameFile);
@@ -103,6 +111,7 @@ private slots:
 
     void diskFullPartWayThenRetryWithSpaceWritesTheWholeFile() {
         writeFile(dataFile("FirstData.txt"), frameText([](int k) { return patternByte(k, 1); }));
+        loadedFromDisk();
         state_->bytFrameData() = *patternMemory(2);
         const int result = saveOnFullDisk(*state_, 200000, /*retryAfterSpaceFreed=*/true);
         QCOMPARE(result, kSaved | kAskedOnce | kNamedFrameFile);
@@ -124,6 +133,7 @@ private slots:
         std::mt19937 rng(7);
         int sawA = 0, sawB = 0;
         for (int round = 0; round < 40; ++round) {
+            loadedFromDisk();  // the file as the last round left it
             const pid_t pid = ::fork();
             QVERIFY(pid >= 0);
             if (pid == 0) {

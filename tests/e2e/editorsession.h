@@ -16,7 +16,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
+
+#include <xcb/xcb.h>
 
 #include "lcdpicture.h"
 
@@ -314,6 +318,86 @@ public:
     bool pressKey(const QString& window, const QString& key) {
         return input({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window,
                       QStringLiteral("key"), key});
+    }
+
+    // Waits for the dialog whose title matches `pattern`, keeps a picture of the screen as
+    // `shot` in the folder named by DOTREEL_E2E_SHOTS (when set, for a person to look at),
+    // answers it with `key` and waits until it is gone.
+    bool answerDialog(const QString& pattern, const QString& key, const QString& shot = {}) {
+        const auto dialog = waitForWindow(pattern);
+        if (!dialog) return false;
+        const QString shots = qEnvironmentVariable("DOTREEL_E2E_SHOTS");
+        if (!shot.isEmpty() && !shots.isEmpty()) {
+            QTest::qWait(300);  // let the box paint itself
+            runTool(QStandardPaths::findExecutable(QStringLiteral("import")),
+                    {QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("root"),
+                     shots + QLatin1Char('/') + shot},
+                    toolEnvironment());
+        }
+        return pressKey(*dialog, key) && waitUntilNoWindow(pattern);
+    }
+
+    // Clicks a text box at `at`, selects all it holds and types `text` over it.
+    bool typeInto(QPoint at, const QString& text) {
+        return input({QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow_,
+                      QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                      QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("key"),
+                      QStringLiteral("ctrl+a"), QStringLiteral("type"), text});
+    }
+
+    // Asks the main window to close as a window manager's close button does: the
+    // WM_DELETE_WINDOW message of the window's protocols.
+    bool requestClose() {
+        xcb_connection_t* c = xcb_connect(server_.display().toLatin1().constData(), nullptr);
+        if (xcb_connection_has_error(c) != 0) {
+            xcb_disconnect(c);
+            return fail(QStringLiteral("cannot reach the X server"));
+        }
+        auto atom = [c](const char* name) {
+            xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+                c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+            const xcb_atom_t found =
+                reply != nullptr ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+            std::free(reply);
+            return found;
+        };
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = mainWindow_.toUInt();
+        event.type = atom("WM_PROTOCOLS");
+        event.data.data32[0] = atom("WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        // Checked, so that the server has taken the message before the connection goes.
+        xcb_generic_error_t* error =
+            xcb_request_check(c, xcb_send_event_checked(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                                                        reinterpret_cast<const char*>(&event)));
+        const bool sent = error == nullptr;
+        std::free(error);
+        xcb_disconnect(c);
+        return sent || fail(QStringLiteral("the close message was refused"));
+    }
+
+    // Waits until the editor has ended by itself, with exit code 0.
+    bool waitForNormalExit() {
+        if (!editor_.waitForFinished(kWaitMs))
+            return fail(QStringLiteral("the editor did not end"));
+        editorOutput_ += editor_.readAll();
+        mainWindow_.clear();
+        if (editor_.exitStatus() != QProcess::NormalExit || editor_.exitCode() != 0)
+            return fail(QStringLiteral("the editor ended abnormally:\n%1")
+                            .arg(QString::fromLocal8Bit(editorOutput_)));
+        return true;
+    }
+
+    // Sends SIGTERM and waits a few seconds: true when the editor ended by it.
+    bool endsOnTerminate() {
+        editor_.terminate();
+        if (!editor_.waitForFinished(5000))
+            return fail(QStringLiteral("the editor did not end on SIGTERM"));
+        mainWindow_.clear();
+        return editor_.exitStatus() == QProcess::CrashExit ||
+               fail(QStringLiteral("the editor took SIGTERM as something else than its end"));
     }
 
     // The main window as it is on screen now; a null image when it cannot be taken.

@@ -54,6 +54,7 @@ const QPoint kLayerFillAllButton = centre(kLayerBox, 1680, 945, 750, 330);
 const QPoint kLayerCopyAllButton = centre(kLayerBox, 2520, 420, 750, 330);
 const QPoint kLayerRangeCheck = indicator(kLayerBox, 1680, 1470, 330);
 const QPoint kSaveButton = centre(kFileBox, 210, 840, 645, 435);
+const QPoint kStartBox = centre(kFrameBox, 525, 840, 645, 330);
 
 QPoint layerOption(int index) { return indicator(kLayerBox, 210, 420 + 315 * index, 225); }
 
@@ -413,6 +414,107 @@ private slots:
         Picture::ofFrame(store, 0).inverted().storeInto(store, 0);
         SAVED_AS(imageFile, store);
         SESSION_VERIFY(session, session.editorHealthy());
+    }
+
+    // A save never silently replaces a frame file whose content the memory does not hold: after
+    // a start-up given up at a short "FirstData.txt", and after a background given up. No (Escape,
+    // and Return as the default) writes nothing.
+    void saveAsksBeforeReplacingWhatTheMemoryDoesNotHold() {
+        EditorSession session;
+        SESSION_VERIFY(session, session.startDisplay());
+        const Store store = randomStore(12);
+        const QByteArray full = frameFileText(store);
+        const QByteArray oneLineShort = full.left(full.size() - 4);
+        const QByteArray settings = "0\r\n5\r\n60\r\n";
+        const QString image = session.dataFile(u("FirstData.txt"));
+        const QString background = session.dataFile(u("SecondData.txt"));
+        const QString saveTitle = QStringLiteral("^cmdFile\\.Click$");
+        SESSION_VERIFY(session, session.writeFile(image, oneLineShort));
+        SESSION_VERIFY(session, session.writeFile(session.settingsFile(), settings));
+
+        SESSION_VERIFY(session, session.launch());
+        SESSION_VERIFY(session, session.answerDialog(QStringLiteral("^subSetup$"), u("Escape")));
+        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.click(kSaveButton));
+        SESSION_VERIFY(session,
+                       session.answerDialog(saveTitle, u("Escape"), u("replace-at-start-up.png")));
+        // The next click is handled only once the save handler has returned.
+        SESSION_VERIFY(session, session.click(kFillButton));
+        SESSION_VERIFY(session, session.waitForGrid(Picture::filled(true), "every dot on"));
+        QCOMPARE(EditorSession::readFile(image), oneLineShort);
+        QCOMPARE(EditorSession::readFile(session.settingsFile()), settings);
+        session.stopEditor();
+
+        SESSION_VERIFY(session, session.writeFile(image, full));
+        SESSION_VERIFY(session, session.writeFile(background, oneLineShort));
+        SESSION_VERIFY(session, session.launch());
+        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
+        SESSION_VERIFY(session, session.click(layerOption(1)));
+        SESSION_VERIFY(session,
+                       session.answerDialog(QStringLiteral("^optLayer_Click$"), u("Escape")));
+        SESSION_VERIFY(session, session.click(kSaveButton));
+        SESSION_VERIFY(session,
+                       session.answerDialog(saveTitle, u("Return"), u("replace-background.png")));
+        SESSION_VERIFY(session, session.click(kInvertButton));
+        SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0).inverted(),
+                                                    "frame 0 inverted"));
+        QCOMPARE(EditorSession::readFile(background), oneLineShort);
+        QCOMPARE(EditorSession::readFile(session.settingsFile()), settings);
+        SESSION_VERIFY(session, session.editorHealthy());
+    }
+
+    // A settings text that start-up could not read back is refused by the save's settings
+    // step; the frame file before it is written, the old settings stay.
+    void unreadableSettingsTextLeavesTheOldSettings() {
+        EditorSession session;
+        Store store = randomStore(13);
+        const QByteArray settings = "0\r\n5\r\n60\r\n";
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), settings));
+        SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
+        SESSION_VERIFY(session, session.click(kInvertButton));
+        SESSION_VERIFY(session, session.click(kStoreButton));
+        SESSION_VERIFY(session, session.typeInto(kStartBox, u("abc")));
+        SESSION_VERIFY(session, session.click(kSaveButton));
+        SESSION_VERIFY(session, session.answerDialog(QStringLiteral("^cmdFile\\.Click$"),
+                                                     u("Escape"), u("settings-refused.png")));
+        Picture::ofFrame(store, 0).inverted().storeInto(store, 0);
+        SAVED_AS(session.dataFile(u("FirstData.txt")), store);
+        QCOMPARE(EditorSession::readFile(session.settingsFile()), settings);
+
+        SESSION_VERIFY(session, session.typeInto(kStartBox, u("5.0")));
+        SESSION_VERIFY(session, session.save(kSaveButton));
+        QCOMPARE(EditorSession::readFile(session.settingsFile()), QByteArray("5.0\r\n5\r\n60\r\n"));
+        SESSION_VERIFY(session, session.editorHealthy());
+    }
+
+    // Closing with unsaved work asks: キャンセル (Escape) stays, 保存 (Return) saves and closes.
+    // SIGTERM is no close and asks nothing.
+    void closingWithUnsavedWorkAsks() {
+        EditorSession session;
+        Store store = randomStore(14);
+        const QString closeTitle = QStringLiteral("^Dotreel$");
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), "0\r\n5\r\n60\r\n"));
+        SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
+        SESSION_VERIFY(session, session.click(kInvertButton));
+        SESSION_VERIFY(session, session.click(kStoreButton));
+
+        SESSION_VERIFY(session, session.requestClose());
+        SESSION_VERIFY(session,
+                       session.answerDialog(closeTitle, u("Escape"), u("close-question.png")));
+        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.requestClose());
+        SESSION_VERIFY(session, session.answerDialog(closeTitle, u("Return")));
+        SESSION_VERIFY(session, session.waitForNormalExit());
+        Picture::ofFrame(store, 0).inverted().storeInto(store, 0);
+        SAVED_AS(session.dataFile(u("FirstData.txt")), store);
+
+        SESSION_VERIFY(session, session.launch());
+        SESSION_VERIFY(session, session.waitForMainWindow());
+        SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0 saved"));
+        SESSION_VERIFY(session, session.click(kFillButton));  // unstored drawing
+        SESSION_VERIFY(session, session.waitForGrid(Picture::filled(true), "every dot on"));
+        SESSION_VERIFY(session, session.endsOnTerminate());
     }
 
     void playbackWithoutRepeatStopsOnTheEndFrame() {

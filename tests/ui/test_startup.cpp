@@ -427,6 +427,15 @@ void StartupTest::frameFileOneLineShortLeavesMemoryEmpty() {
     QVERIFY(memoryAllZero(w.state()));
     QVERIFY(gridAllOff(w.state()));
     QCOMPARE(w.state().files.openCount(), size_t{0});
+
+    // The empty memory is no copy of the file: saving asks, and No (the default) keeps it.
+    QVERIFY(!w.cmdFile_Click());
+    QCOMPARE(dialogs.calls.size(), size_t{3});
+    QCOMPARE(dialogs.calls[2].kind, DialogKind::Question);
+    QCOMPARE(dialogs.calls[2].title, std::string("cmdFile.Click"));
+    QFile file(folder.dataFile("FirstData.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().toStdString(), content);
 }
 
 void StartupTest::frameFileWithExtraLinesLoads() {

@@ -378,12 +378,7 @@ Answer askThrough(Dialogs& dialogs, int asking, const std::string& title, const 
         case YesNo:
             return dialogs.askYesNo(title, text) ? Answer::Yes : Answer::No;
         default:  // as asked on closing with unsaved work
-            return dialogs.ask({DialogKind::Question,
-                                title,
-                                text,
-                                {Answer::Save, Answer::Discard, Answer::Cancel},
-                                Answer::Save,
-                                Answer::Cancel});
+            return dialogs.askSaveDiscardCancel(title, text);
     }
 }
 
@@ -395,6 +390,7 @@ void WindowTest::messageBoxesAnswerReturnAndEscape_data() {
     QTest::addColumn<int>("expected");
     QTest::addColumn<int>("icon");
     QTest::addColumn<QList<int>>("buttons");
+    QTest::addColumn<QStringList>("captions");  // the program's own, sorted; empty: Qt's
     const int warningIcon = QMessageBox::Warning;
     const int questionIcon = QMessageBox::Question;
     const int enter = Qt::Key_Return;
@@ -403,22 +399,25 @@ void WindowTest::messageBoxesAnswerReturnAndEscape_data() {
     const QList<int> ok{QMessageBox::Ok};
     const QList<int> yesNo{QMessageBox::Yes, QMessageBox::No};
     const QList<int> threeWay{QMessageBox::Save, QMessageBox::Discard, QMessageBox::Cancel};
-    QTest::newRow("failure: Return answers Retry")
-        << int{Failure} << enter << int(Answer::Retry) << warningIcon << retryCancel;
-    QTest::newRow("failure: Escape answers Cancel")
-        << int{Failure} << escape << int(Answer::Cancel) << warningIcon << retryCancel;
+    QTest::newRow("failure: Return answers Retry") << int{Failure} << enter << int(Answer::Retry)
+                                                   << warningIcon << retryCancel << QStringList{};
+    QTest::newRow("failure: Escape answers Cancel") << int{Failure} << escape << int(Answer::Cancel)
+                                                    << warningIcon << retryCancel << QStringList{};
     QTest::newRow("warning: Return answers OK")
-        << int{Warning} << enter << int(Answer::Ok) << warningIcon << ok;
+        << int{Warning} << enter << int(Answer::Ok) << warningIcon << ok << QStringList{};
     QTest::newRow("warning: Escape answers OK")
-        << int{Warning} << escape << int(Answer::Ok) << warningIcon << ok;
+        << int{Warning} << escape << int(Answer::Ok) << warningIcon << ok << QStringList{};
     QTest::newRow("yes/no: Return answers No")
-        << int{YesNo} << enter << int(Answer::No) << questionIcon << yesNo;
+        << int{YesNo} << enter << int(Answer::No) << questionIcon << yesNo << QStringList{};
     QTest::newRow("yes/no: Escape answers No")
-        << int{YesNo} << escape << int(Answer::No) << questionIcon << yesNo;
+        << int{YesNo} << escape << int(Answer::No) << questionIcon << yesNo << QStringList{};
+    QStringList ownCaptions{u("保存"), u("破棄"), u("キャンセル")};
+    ownCaptions.sort();
     QTest::newRow("three-way: Return answers Save")
-        << int{ThreeWay} << enter << int(Answer::Save) << questionIcon << threeWay;
+        << int{ThreeWay} << enter << int(Answer::Save) << questionIcon << threeWay << ownCaptions;
     QTest::newRow("three-way: Escape answers Cancel")
-        << int{ThreeWay} << escape << int(Answer::Cancel) << questionIcon << threeWay;
+        << int{ThreeWay} << escape << int(Answer::Cancel) << questionIcon << threeWay
+        << ownCaptions;
 }
 
 // The real message boxes, answered from inside their own event loop as a user would.
@@ -428,19 +427,24 @@ void WindowTest::messageBoxesAnswerReturnAndEscape() {
     QFETCH(int, expected);
     QFETCH(int, icon);
     QFETCH(QList<int>, buttons);
+    QFETCH(QStringList, captions);
     QWidget parent;
     QtDialogs dialogs(&parent);
     QString seenTitle;
     QString seenText;
     int seenIcon = QMessageBox::NoIcon;
     QList<int> seenButtons;
+    QStringList seenCaptions;
     QTimer::singleShot(0, this, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr) return;
         seenTitle = box->windowTitle();
         seenText = box->text();
         seenIcon = box->icon();
-        for (QAbstractButton* b : box->buttons()) seenButtons << box->standardButton(b);
+        for (QAbstractButton* b : box->buttons()) {
+            seenButtons << box->standardButton(b);
+            seenCaptions << b->text();
+        }
         QTest::keyClick(box, static_cast<Qt::Key>(key));
     });
     const Answer answer = askThrough(dialogs, asking, "cmdFile.Click",
@@ -452,6 +456,8 @@ void WindowTest::messageBoxesAnswerReturnAndEscape() {
     std::sort(seenButtons.begin(), seenButtons.end());
     std::sort(buttons.begin(), buttons.end());
     QCOMPARE(seenButtons, buttons);
+    seenCaptions.sort();
+    if (!captions.isEmpty()) QCOMPARE(seenCaptions, captions);
 }
 
 QTEST_MAIN(WindowTest)

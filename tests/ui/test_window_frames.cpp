@@ -99,6 +99,8 @@ private slots:
     void frameBeyondTheEndCountsAsTheEnd_data();
     void frameBeyondTheEndCountsAsTheEnd();
     void startFrameFromSettingsOutsideTheRangeIsRefusedWithAWarning();
+    void ticksWaitWhileADialogIsOpen_data();
+    void ticksWaitWhileADialogIsOpen();
     void realTimerPlaysOncePassAndStops();
     void realClickOnStartStarts();
     void screenShowsTheFrameAfterFastPlayback();
@@ -156,6 +158,48 @@ void TestWindowFrames::selectRange(int s, int e) {
     w->cmdFrame[0]->click();
     w->hscFrame[0]->setValue(e);
     w->cmdFrame[1]->click();
+}
+
+// A tick that the dialog's own event loop delivers does nothing; playback goes on afterwards.
+void TestWindowFrames::ticksWaitWhileADialogIsOpen_data() {
+    QTest::addColumn<int>("dialog");
+    QTest::newRow("warning") << int(DialogKind::Warning);
+    QTest::newRow("question") << int(DialogKind::Question);
+    QTest::newRow("step failure") << int(DialogKind::StepFailure);
+}
+
+void TestWindowFrames::ticksWaitWhileADialogIsOpen() {
+    QFETCH(int, dialog);
+    openWindow("0", "5");
+    w->cmdFrame[2]->click();
+    QCOMPARE(shown(), 0);
+    QList<int> duringDialog;
+    dialogs.beforeAnswer = [&](size_t) {
+        w->tmrFrame_Timer();
+        w->tmrFrame_Timer();
+        duringDialog << shown();
+    };
+    switch (static_cast<DialogKind>(dialog)) {
+        case DialogKind::Warning:  // a layer command refuses its range
+            w->txtFrame[0]->setText(text("abc"));
+            w->cmdLayer[0]->click();
+            break;
+        case DialogKind::Question:  // another program replaced the frame file
+            writeFiles("0", "5", "1000");
+            w->cmdFile->click();
+            break;
+        case DialogKind::StepFailure:  // an interval that start-up could not read back
+            w->txtFrame[2]->setText(text("abc"));
+            w->cmdFile->click();
+            break;
+    }
+    QCOMPARE(dialogs.calls.size(), size_t{1});
+    QCOMPARE(int(dialogs.calls[0].kind), dialog);
+    QCOMPARE(duringDialog, QList<int>{0});
+    QVERIFY(w->tmrFrame->isActive());
+    w->tmrFrame_Timer();
+    QCOMPARE(shown(), 1);
+    dialogs.calls.clear();
 }
 
 void TestWindowFrames::selectorShowsFrameCaptionAndNumber() {

@@ -328,6 +328,104 @@ private slots:
         QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
         QCOMPARE(w.state().dots.intDot, gridBefore);
     }
+
+    // After a layer load, a save replaces the option's file without a question only when the
+    // memory holds that file; No (the default) leaves it as it was.
+    void saveAfterALayerLoadAsksAboutFilesTheMemoryDoesNotHold_data() {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<bool>("backgroundShort");
+        QTest::addColumn<QString>("asked");  // the file named by the question; "" none
+        QTest::newRow("background given up") << 1 << true << "SecondData.txt";
+        QTest::newRow("image|background given up") << 3 << true << "Data.txt";
+        QTest::newRow("background loaded") << 1 << false << "";
+        QTest::newRow("composite loaded") << 2 << false << "";
+        QTest::newRow("image|background loaded") << 3 << false << "";
+    }
+    void saveAfterALayerLoadAsksAboutFilesTheMemoryDoesNotHold() {
+        QFETCH(int, option);
+        QFETCH(bool, backgroundShort);
+        QFETCH(QString, asked);
+        frmMain& w = *window_;
+        QVERIFY(folder_->writeFrameFile(*background_, "Data.txt"));
+        if (backgroundShort) {
+            std::string shortFile = formatFrameFile(*background_);
+            shortFile.resize(shortFile.size() - 4);
+            QVERIFY(writeBytes(folder_->dataFile("SecondData.txt"), shortFile));
+        }
+        dialogs_.answers = {Answer::Cancel};
+        QTest::mouseClick(w.optLayer[static_cast<size_t>(option)], Qt::LeftButton);
+        const QString target = folder_->dataFile(option == 1 ? "SecondData.txt" : "Data.txt");
+        const QByteArray before = readAll(target);
+        dialogs_.calls.clear();
+        QCOMPARE(w.cmdFile_Click(), asked.isEmpty());
+        QCOMPARE(dialogs_.calls.size(), size_t{asked.isEmpty() ? 0U : 1U});
+        if (asked.isEmpty()) {
+            QCOMPARE(readAll(target),
+                     QByteArray::fromStdString(formatFrameFile(w.state().bytFrameData())));
+            return;
+        }
+        QCOMPARE(dialogs_.calls[0].kind, DialogKind::Question);
+        QVERIFY(QString::fromStdString(dialogs_.calls[0].text).contains(asked));
+        QCOMPARE(readAll(target), before);
+    }
+
+    // Closing asks only while work would be lost: 保存 closes once the save completed, 破棄
+    // closes without it, キャンセル keeps the window.
+    void closingWithUnsavedWorkAsks_data() {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<int>("answer");  // 0: no question expected
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("saved");
+        const int save = int(Answer::Save);
+        QTest::newRow("nothing changed") << "none" << 0 << true << false;
+        QTest::newRow("a dot toggled twice") << "twice" << 0 << true << false;
+        QTest::newRow("saved already") << "saved" << 0 << true << true;
+        QTest::newRow("unstored drawing, discard")
+            << "drawn" << int(Answer::Discard) << true << false;
+        QTest::newRow("stored drawing, cancel")
+            << "stored" << int(Answer::Cancel) << false << false;
+        QTest::newRow("stored drawing, save") << "stored" << save << true << true;
+        QTest::newRow("layer command, save refused by the replace question")
+            << "foreign" << save << false << false;
+    }
+    void closingWithUnsavedWorkAsks() {
+        QFETCH(QString, work);
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        QFETCH(bool, saved);
+        frmMain& w = *window_;
+        QApplication::setQuitOnLastWindowClosed(false);
+        if (work == "twice") {
+            w.state().dots.put(5, w.state().dots.intDot[5] == 0);
+            w.state().dots.put(5, w.state().dots.intDot[5] == 0);
+        } else if (work != "none") {
+            drawUnstored();
+        }
+        if (work == "stored" || work == "saved")
+            QTest::mouseClick(w.cmdDrawTool[1], Qt::LeftButton);
+        if (work == "saved") QVERIFY(w.cmdFile_Click());
+        if (work == "foreign") {
+            QVERIFY(QFile::remove(folder_->dataFile("FirstData.txt")));
+            QVERIFY(folder_->writeFrameFile(*background_, "FirstData.txt"));
+            QTest::mouseClick(w.cmdLayer[1], Qt::LeftButton);
+        }
+        const QByteArray before = readAll(folder_->dataFile("FirstData.txt"));
+        const FrameMemory memory = w.state().bytFrameData();
+        dialogs_.calls.clear();
+        if (answer != 0) dialogs_.answers = {static_cast<Answer>(answer)};
+        QCOMPARE(w.close(), closed);
+        QCOMPARE(dialogs_.calls.size(), size_t{answer != 0 ? (work == "foreign" ? 2U : 1U) : 0U});
+        if (answer != 0) {
+            QCOMPARE(dialogs_.calls[0].title, std::string("Dotreel"));
+            QCOMPARE(dialogs_.calls[0].buttons,
+                     (std::vector<Answer>{Answer::Save, Answer::Discard, Answer::Cancel}));
+        }
+        const QByteArray after = readAll(folder_->dataFile("FirstData.txt"));
+        if (saved)
+            QCOMPARE(after, QByteArray::fromStdString(formatFrameFile(memory)));
+        else
+            QCOMPARE(after, before);
+    }
 };
 
 QTEST_MAIN(TestWindowLayers)
