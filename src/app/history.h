@@ -58,13 +58,16 @@ public:
         return true;
     }
 
-    // Undoes the last step done: the memory and the source as they were before it. False when
+    // Undoes the last step done: the memory as it was before it, and the source too when the step
+    // changed it. False when
     // there is nothing to undo (memory and source untouched).
     bool undo(std::span<uint8_t> memory, Source& source) {
         if (done_ == 0) return false;
         const Step& step = steps_[--done_];
         applyDelta(step.delta, memory);
-        source = step.before;
+        // Only a step that changed the source (a layer load) gives it back: after a save, the
+        // source is the file as saved, and undoing a drawing step must not make it look stale.
+        if (!(step.before == step.after)) source = step.before;
         return true;
     }
 
@@ -73,7 +76,7 @@ public:
         if (done_ == steps_.size()) return false;
         const Step& step = steps_[done_++];
         applyDelta(step.delta, memory);
-        source = step.after;
+        if (!(step.before == step.after)) source = step.after;
         return true;
     }
 

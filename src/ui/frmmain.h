@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "app/dialogs.h"
@@ -66,7 +65,7 @@ public:
 
     // The undo history of the frame memory; undo and redo then show the selector's frame.
     // The record of which file the memory came from travels with each step.
-    using MemorySourceRecord = std::monostate;
+    using MemorySourceRecord = MemorySource;
     using History = MemoryHistory<MemorySourceRecord>;
     const History& history() const { return history_; }
     void undoMemory();

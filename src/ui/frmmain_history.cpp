@@ -40,11 +40,11 @@ void frmMain::redoMemory() {
     showSelectedFrame();
 }
 
-// The shared state keeps no record yet of which file the memory came from; once it does, these
-// two read and write it, and each step carries it.
-frmMain::MemorySourceRecord frmMain::memorySource() const { return {}; }
+// Which file the memory came from travels with each step, so that undoing into or out of a layer
+// load keeps the save's question right.
+frmMain::MemorySourceRecord frmMain::memorySource() const { return state_.memorySource; }
 
-void frmMain::setMemorySource(const MemorySourceRecord&) {}
+void frmMain::setMemorySource(const MemorySourceRecord& source) { state_.memorySource = source; }
 
 // As after a layer command: the grid shows the selector's frame of the memory.
 void frmMain::showSelectedFrame() {

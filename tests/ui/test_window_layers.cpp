@@ -117,6 +117,26 @@ private slots:
         QVERIFY(dialogs_.calls.empty());
     }
 
+    // Undoing a layer load gives back the record of which file the memory holds: the background
+    // file on disk is then not what the memory holds, and saving over it asks first.
+    void undoingALayerLoadMakesTheSaveAskAgain() {
+        frmMain& w = *window_;
+        QTest::mouseClick(w.optLayer[1], Qt::LeftButton);
+        QVERIFY(storeEquals(w.state().bytFrameData(), *background_));
+        w.undoMemory();
+        QVERIFY(storeEquals(w.state().bytFrameData(), *image_));
+        QCOMPARE(w.state().memorySource.fileName, std::string("FirstData.txt"));
+        const QByteArray before = readAll(folder_->dataFile("SecondData.txt"));
+        dialogs_.answers = {Answer::No};
+        QTest::mouseClick(w.cmdFile, Qt::LeftButton);
+        QCOMPARE(dialogs_.count(DialogKind::Question), size_t{1});
+        QCOMPARE(readAll(folder_->dataFile("SecondData.txt")), before);
+        w.redoMemory();
+        QCOMPARE(w.state().memorySource.fileName, std::string("SecondData.txt"));
+        QTest::mouseClick(w.cmdFile, Qt::LeftButton);  // the memory holds that file again
+        QCOMPARE(dialogs_.count(DialogKind::Question), size_t{1});
+    }
+
     void givenUpLoadKeepsTheGridWhileTheOptionShowsTheNewLayer() {
         frmMain& w = *window_;
         QVERIFY(QFile::remove(folder_->dataFile("SecondData.txt")));
