@@ -1,11 +1,10 @@
 // Any bytes as the settings file and as number texts: the decimal conversions must either give a
 // value or fail with type mismatch or overflow, agree with one another, and the settings lines
-// must come back exactly as they were written.
+// must come back exactly as they were written. All in memory, as the readers see a file.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +14,6 @@
 #include "fuzzsupport.h"
 #include "platform/errors.h"
 #include "platform/number.h"
-#include "platform/textfile.h"
 
 using namespace dotreel;
 using fuzzsupport::check;
@@ -79,67 +77,38 @@ void checkNumberText(std::string_view text) {
     }
 }
 
-const std::string& settingsFolder() {
-    static const std::string folder = [] {
-        const std::string f = fuzzsupport::scratchFolder() + "設定/";
-        std::filesystem::create_directories(f);
-        return f;
-    }();
-    return folder;
-}
-
-// Reads up to `count` lines, tolerating the end of the file, as start-up reads the settings.
-std::vector<std::string> readLines(const std::string& path, int count, bool& reachedEnd) {
-    FileTable files;
-    const int16_t fileNo = files.freeFile();
-    files.openForInput(fileNo, path);
-    std::vector<std::string> lines;
-    reachedEnd = false;
-    for (int k = 0; k < count; ++k) {
-        std::string line;
-        try {
-            files.lineInput(fileNo, line);
-        } catch (const PlatformError& e) {
-            check(e.kind() == ErrorKind::EndOfFile, "a read failed with something but end of file");
-            reachedEnd = true;
-            break;
-        }
-        lines.push_back(std::move(line));
-    }
-    files.close(fileNo);
-    check(files.openCount() == 0, "a settings file stayed open");
-    return lines;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     checkNumberText(text);
 
-    // The same bytes as a settings file: three lines, each through the conversion.
-    const std::string path = settingsFolder() + "animation.txt";
-    fuzzsupport::writeWholeFile(path, text);
+    // The same bytes as a settings file, read in memory as every reader of it does: three
+    // lines, each through the conversion, every line counted.
     const std::vector<std::string> expected = fuzzsupport::referenceLines(text);
-    bool reachedEnd = false;
-    std::vector<std::string> lines = readLines(path, 3, reachedEnd);
-    check(lines.size() == std::min<size_t>(expected.size(), 3), "wrong number of settings lines");
-    check(reachedEnd == (expected.size() < 3), "end of file reached with lines left, or missed");
-    for (size_t k = 0; k < lines.size(); ++k) {
-        check(lines[k] == expected[k], "a settings line differs from the line rule");
-        checkNumberText(lines[k]);
+    const SettingsFileLines file = readSettingsFile(text);
+    check(file.lineCount == static_cast<long>(expected.size()), "settings lines miscounted");
+    std::vector<std::string> lines(3);
+    for (size_t k = 0; k < 3; ++k) {
+        const bool present = k < expected.size();
+        check((file.verdicts[k].problem == SettingsProblem::Missing) == !present,
+              "a settings line missing, or present, against the line rule");
+        if (!present) continue;
+        check(file.texts[k] == expected[k], "a settings line differs from the line rule");
+        checkNumberText(file.texts[k]);
+        lines[k] = expected[k];
     }
 
-    // Saved as they stand and read back, the three texts come back unchanged, and nothing else
-    // (no temporary file) is left in the folder.
-    lines.resize(3);
-    writeFileAtomically(path, formatSettingsFile(lines[0], lines[1], lines[2]), false);
-    const std::vector<std::string> back = readLines(path, 4, reachedEnd);
-    check(reachedEnd && back.size() == 3, "a saved settings file does not hold three lines");
-    for (size_t k = 0; k < 3; ++k) check(back[k] == lines[k], "a settings text changed on saving");
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(settingsFolder()))
-        ++entries;
-    check(entries == 1, "saving left another file in the settings folder");
+    // Saved as they stand and read back, the three texts come back unchanged.
+    const std::string saved = formatSettingsFile(lines[0], lines[1], lines[2]);
+    const SettingsFileLines back = readSettingsFile(saved);
+    const bool plain = std::none_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.find_first_of("\r\n") != std::string::npos;
+    });
+    check(plain, "a line from the line rule holds a line end");
+    check(back.lineCount == 3 && back.ends.firstOddLine == 0,
+          "a saved file is not three CR LF lines");
+    for (size_t k = 0; k < 3; ++k)
+        check(back.texts[k] == lines[k], "a settings text changed on saving");
     return 0;
 }

@@ -73,6 +73,21 @@ inline std::vector<std::string> referenceLines(std::string_view content) {
     return lines;
 }
 
+// The same rule without a copy: `visit` gets each line, without its end, as a view of `content`.
+template <class Visit>
+void forEachReferenceLine(std::string_view content, Visit&& visit) {
+    size_t start = 0;
+    for (size_t i = 0; i < content.size(); ++i) {
+        const char c = content[i];
+        if (c == '\r' || c == '\n') {
+            visit(content.substr(start, i - start));
+            if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    }
+    if (start < content.size()) visit(content.substr(start));
+}
+
 // Stops the run with a message that libFuzzer records beside the input that caused it.
 [[noreturn]] inline void fail(const char* what) {
     std::fprintf(stderr, "fuzz property broken: %s\n", what);

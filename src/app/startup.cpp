@@ -6,6 +6,7 @@
 #include "app/framefileload.h"
 #include "files/framefile.h"
 #include "platform/errors.h"
+#include "platform/textfile.h"
 
 namespace dotreel {
 
@@ -20,7 +21,12 @@ bool readSettings(ModMain& state, StepRunner& step, StartupControls& controls) {
     state.strProcName = "animation.txtのオープン";
     state.intFileNo = state.files.freeFile();
     const int16_t fileNo = state.intFileNo;
-    if (!step([&] { state.files.openForInput(fileNo, state.strSetPath + "animation.txt"); }))
+    // Matched in any letter case, as the save and the tool match it: an "Animation.txt" is the
+    // file every save replaces, so it is the one to read. Resolved on every attempt, so a file
+    // put in place before a Retry is found.
+    if (!step([&] {
+            state.files.openForInput(fileNo, resolveFileName(state.strSetPath, "animation.txt"));
+        }))
         return false;
     std::array<std::string, 3> lines;
     for (std::string& line : lines) {

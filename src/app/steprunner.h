@@ -2,6 +2,8 @@
 // Retry runs the same statement again (its variables as they were), Cancel gives up the handler.
 #pragma once
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -29,6 +31,12 @@ public:
                 return true;
             } catch (const PlatformError& e) {
                 if (!askRetry(e)) return false;
+            } catch (const std::bad_alloc&) {
+                // Out of memory is a failed step like any other: the user may close something
+                // and retry, or give up; the program goes on either way.
+                if (!askRetry(outOfMemoryError())) return false;
+            } catch (const std::length_error&) {
+                if (!askRetry(outOfMemoryError())) return false;
             }
         }
     }

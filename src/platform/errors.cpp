@@ -54,4 +54,21 @@ PlatformError overflowError() { return PlatformError(ErrorKind::Overflow, "数�
 
 PlatformError outOfRangeError() { return PlatformError(ErrorKind::OutOfRange, "値が範囲外です。"); }
 
+PlatformError notAFileError(const std::string& path) {
+    return PlatformError(
+        ErrorKind::NotAFile,
+        "通常のファイルではありません（デバイスや名前付きパイプは読めません）。(" + path + ")");
+}
+
+PlatformError tooLargeError(const std::string& path, int64_t size, int64_t limit) {
+    return PlatformError(ErrorKind::TooLarge,
+                         "ファイルが大きすぎます（" + std::to_string(size) + " バイト、上限 " +
+                             std::to_string(limit) + " バイト）。(" + path + ")",
+                         size);
+}
+
+PlatformError outOfMemoryError() {
+    return PlatformError(ErrorKind::OutOfMemory, "メモリが足りません。");
+}
+
 }  // namespace dotreel

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -14,33 +15,48 @@
 namespace dotreel {
 namespace {
 
+// Closes a descriptor on every way out.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
 // Reads the whole file; `identity` is what the file was when the reading began, so a change
 // made while it is read shows as a change later.
 std::string readWholeFile(const std::string& path, FileIdentity& identity) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw fileError(errno, path);
+    // O_NONBLOCK: opening a FIFO without a writer must not wait; it is refused below anyway.
+    const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+    if (file.fd < 0) throw fileError(errno, path);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        throw fileError(err, path);
-    }
+    if (::fstat(file.fd, &st) != 0) throw fileError(errno, path);
+    if (S_ISDIR(st.st_mode)) throw fileError(EISDIR, path);
+    // A device or a FIFO may never end (/dev/zero) or never answer (a FIFO without a writer).
+    if (!S_ISREG(st.st_mode)) throw notAFileError(path);
+    if (st.st_size > kLargestInputFile) throw tooLargeError(path, st.st_size, kLargestInputFile);
     identity = fileIdentity(st);
+
+    // One read of the size fstat gave, and one more to see the end; a file that grows meanwhile
+    // (or reports no size, as some system files do) is read on, but never beyond the limit.
     std::string content;
-    content.reserve(static_cast<size_t>(st.st_size));
-    char chunk[1 << 16];
+    size_t filled = 0;
+    content.resize(static_cast<size_t>(st.st_size) + 1);
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (filled == content.size()) {
+            if (filled > static_cast<size_t>(kLargestInputFile))
+                throw tooLargeError(path, static_cast<int64_t>(filled), kLargestInputFile);
+            content.resize(std::min(filled * 2 + 4096, static_cast<size_t>(kLargestInputFile) + 1));
+        }
+        const ssize_t n = ::read(file.fd, content.data() + filled, content.size() - filled);
         if (n < 0) {
             if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            throw fileError(err, path);
+            throw fileError(errno, path);
         }
         if (n == 0) break;
-        content.append(chunk, static_cast<size_t>(n));
+        filled += static_cast<size_t>(n);
     }
-    ::close(fd);
+    content.resize(filled);
     return content;
 }
 

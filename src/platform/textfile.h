@@ -34,6 +34,10 @@ inline SplitLine splitLine(std::string_view content, size_t pos) {
     return {text, LineEnd::Cr, end + 1};
 }
 
+// The largest input file read: a frame file is half a megabyte, so anything near this is no file
+// of the program, and reading it would only cost memory and time.
+inline constexpr int64_t kLargestInputFile = int64_t{64} << 20;
+
 // Open input files by number, as the handlers keep them in intFileNo.
 class FileTable {
 public:
@@ -41,8 +45,9 @@ public:
     int16_t freeFile() const;
 
     // Opens a file for sequential input. Throws PlatformError when it is missing, a folder on
-    // its path is missing, or it cannot be read. The whole file is read here, so later reads
-    // only walk through memory.
+    // its path is missing, or it cannot be read; when it is no regular file (NotAFile, without
+    // waiting on a FIFO) or larger than kLargestInputFile (TooLarge, before reading a byte). The
+    // whole file is read here, so later reads only walk through memory.
     void openForInput(int16_t fileNo, const std::string& path);
 
     // Reads the next line into `line`, without its line end. A line ends at CR, at CR LF or at

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <filesystem>
 #include <iomanip>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <string_view>
@@ -537,6 +539,13 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     } catch (const PlatformError& e) {
         err << "dotreel-tool " << name << ": " << e.what() << "\n";
         return finish(kExitFailed, out, err);
+    } catch (const std::bad_alloc&) {
+        // Out of memory is a failed command, never an abort.
+        err << "dotreel-tool " << name << ": out of memory\n";
+        return kExitFailed;
+    } catch (const std::exception& e) {
+        err << "dotreel-tool " << name << ": " << e.what() << "\n";
+        return kExitFailed;
     }
 }
 

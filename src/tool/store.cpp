@@ -50,6 +50,14 @@ std::string describeFailure(const PlatformError& error, const std::string& path)
             return quoted + ": permission denied (or it is a folder, or read-only)";
         case ErrorKind::DiskFull:
             return quoted + ": the disk is full";
+        case ErrorKind::NotAFile:
+            return quoted + ": not a regular file (a device, a FIFO or a socket)";
+        case ErrorKind::TooLarge:
+            return quoted + ": " + std::to_string(error.size()) +
+                   " bytes, far larger than any file of the editor (at most " +
+                   std::to_string(kLargestInputFile) + " bytes are read)";
+        case ErrorKind::OutOfMemory:
+            return quoted + ": out of memory";
         default:
             return quoted + ": read or write error";
     }

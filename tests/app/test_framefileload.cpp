@@ -11,13 +11,18 @@
 #include "app/framefileload.h"
 #include "app/layerload.h"
 #include "app/modmain.h"
+#include "app/startup.h"
 #include "app/steprunner.h"
 #include "core/frame.h"
 #include "files/hexcodec.h"
+#include "hostilefiles.h"
+#include "platform/errors.h"
 #include "scripteddialogs.h"
 
 using namespace dotreel;
 using dotreel::testing::ScriptedDialogs;
+
+Q_DECLARE_METATYPE(support::Hostile)
 
 namespace {
 
@@ -126,6 +131,48 @@ private slots:
         QVERIFY(script_.texts()[0].find(dataFile("FirstData.txt")) != std::string::npos);
         QCOMPARE(state_->strMsgAns, std::string("4"));
         QCOMPARE(state_->files.openCount(), size_t(0));
+    }
+
+    // The image layer at start-up and the background when 背景 is chosen: a FIFO, a device or a
+    // huge file is refused at once through the dialog, and nothing of the frame memory changes.
+    void hostileFileIsRefusedThroughTheDialog_data() {
+        QTest::addColumn<support::Hostile>("kind");
+        QTest::addColumn<int>("layer");  // -1: start-up's image layer
+        QTest::addColumn<int>("refusal");
+        const auto notAFile = static_cast<int>(ErrorKind::NotAFile);
+        const auto tooLarge = static_cast<int>(ErrorKind::TooLarge);
+        QTest::newRow("fifo as image, start-up") << support::Hostile::Fifo << -1 << notAFile;
+        QTest::newRow("fifo as background") << support::Hostile::Fifo << 1 << notAFile;
+        QTest::newRow("/dev/zero as background")
+            << support::Hostile::LinkToDevZero << 1 << notAFile;
+        QTest::newRow("2 GiB image, start-up") << support::Hostile::Sparse2G << -1 << tooLarge;
+    }
+    void hostileFileIsRefusedThroughTheDialog() {
+        QFETCH(support::Hostile, kind);
+        QFETCH(int, layer);
+        QFETCH(int, refusal);
+        const std::string name = layer == 1 ? "SecondData.txt" : "FirstData.txt";
+        QVERIFY(support::makeHostile(dataFile(name), kind));
+        state_->bytFrameData().fill(0x5A);
+        bool loaded = true;
+        if (layer < 0) {
+            StepRunner step(*state_, script_, "subSetup");
+            loaded = readImageLayer(*state_, step);
+        } else {
+            loaded = loadLayer(*state_, script_, static_cast<int16_t>(layer));
+        }
+        QVERIFY(!loaded);
+        QCOMPARE(script_.texts().size(), size_t(1));
+        QCOMPARE(script_.titles()[0], std::string(layer < 0 ? "subSetup" : "optLayer_Click"));
+        const std::string text = script_.texts()[0];
+        QVERIFY2(text.rfind(name + "のオープンに失敗しました\r\n", 0) == 0, text.c_str());
+        const PlatformError expected =
+            static_cast<ErrorKind>(refusal) == ErrorKind::NotAFile
+                ? notAFileError(dataFile(name))
+                : tooLargeError(dataFile(name), support::hostileSize(kind), kLargestInputFile);
+        QVERIFY2(text.find(expected.description()) != std::string::npos, text.c_str());
+        QCOMPARE(state_->files.openCount(), size_t(0));
+        QCOMPARE(int(state_->bytFrameData().front()), 0x5A);
     }
 
     void missingDataFolderThenCancelGivesUpAndWritesNoByte() {

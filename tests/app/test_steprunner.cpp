@@ -1,6 +1,8 @@
 // The step runner: a failed statement is offered for Retry or Cancel through the dialog.
 #include <QtTest>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,7 @@ private slots:
     void dialogShowsStepNameFailedAndTheDescription();
     void dialogShowsTheStepNameInForceAtTheFailure();
     void onlyPlatformErrorsAreOffered();
+    void outOfMemoryIsAFailedStep();
 };
 
 void TestStepRunner::aSucceedingStatementRunsOnceWithoutDialog() {
@@ -142,6 +145,23 @@ void TestStepRunner::onlyPlatformErrorsAreOffered() {
     StepRunner step(state, script, "subSetup");
     QVERIFY_THROWS_EXCEPTION(std::logic_error, step([] { throw std::logic_error("bug"); }));
     QVERIFY(script.texts().empty());
+}
+
+void TestStepRunner::outOfMemoryIsAFailedStep() {
+    ModMain state;
+    state.strProcName = "FirstData.txtのオープン";
+    ScriptedDialogs script;
+    script.answers = {Answer::Retry, Answer::Cancel};
+    StepRunner step(state, script, "subSetup");
+    int runs = 0;
+    QVERIFY(!step([&] {
+        if (++runs == 1) throw std::bad_alloc();
+        throw std::length_error("string too long");
+    }));
+    QCOMPARE(runs, 2);
+    const std::string expected =
+        "FirstData.txtのオープンに失敗しました\r\n" + outOfMemoryError().description();
+    QCOMPARE(script.texts(), (std::vector<std::string>{expected, expected}));
 }
 
 QTEST_GUILESS_MAIN(TestStepRunner)

@@ -12,10 +12,14 @@
 #include <sstream>
 #include <string>
 
+#include "hostilefiles.h"
 #include "platform/errors.h"
 #include "platform/textfile.h"
 
 using namespace dotreel;
+
+Q_DECLARE_METATYPE(ErrorKind)
+Q_DECLARE_METATYPE(support::Hostile)
 
 namespace {
 
@@ -67,6 +71,8 @@ private slots:
     void filesOpenUnderDifferentNumbersAreReadIndependently();
     void reportsOpenErrorsByKindNamingThePath();
     void readingAnUnopenedNumberFails();
+    void refusesWhatIsNoFileOrFarTooLarge_data();
+    void refusesWhatIsNoFileOrFarTooLarge();
 
     void writeCreatesANewFile();
     void writeReplacesTheWholeOldContent();
@@ -233,6 +239,40 @@ void TestTextFile::reportsOpenErrorsByKindNamingThePath() {
     QVERIFY(folderKind != ErrorKind::EndOfFile);
     QVERIFY2(description.find(folder) != std::string::npos, description.c_str());
     QCOMPARE(files.openCount(), size_t(0));
+}
+
+void TestTextFile::refusesWhatIsNoFileOrFarTooLarge_data() {
+    QTest::addColumn<support::Hostile>("kind");
+    QTest::addColumn<ErrorKind>("refusal");
+    QTest::newRow("fifo without a writer") << support::Hostile::Fifo << ErrorKind::NotAFile;
+    QTest::newRow("link to /dev/zero") << support::Hostile::LinkToDevZero << ErrorKind::NotAFile;
+    QTest::newRow("sparse 2 GiB") << support::Hostile::Sparse2G << ErrorKind::TooLarge;
+    QTest::newRow("one byte over 64 MiB")
+        << support::Hostile::SparseOverLimit << ErrorKind::TooLarge;
+}
+
+// Each returns at once: nothing waits on a FIFO, reads a device or a huge file.
+void TestTextFile::refusesWhatIsNoFileOrFarTooLarge() {
+    QFETCH(support::Hostile, kind);
+    QFETCH(ErrorKind, refusal);
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("FirstData.txt").toStdString();
+    QVERIFY(support::makeHostile(path, kind));
+    FileTable files;
+    std::string description;
+    QCOMPARE(openError(files, path, &description), refusal);
+    QVERIFY2(description.find(path) != std::string::npos, description.c_str());
+    if (refusal == ErrorKind::TooLarge)
+        QVERIFY2(description.find(std::to_string(support::hostileSize(kind))) != std::string::npos,
+                 description.c_str());
+    QCOMPARE(files.openCount(), size_t(0));
+
+    if (kind == support::Hostile::SparseOverLimit) {
+        // The limit itself is still read, whole.
+        QVERIFY(support::makeHostile(path, support::Hostile::SparseAtLimit));
+        files.openForInput(1, path);
+        QCOMPARE(files.contents(1).size(), static_cast<size_t>(kLargestInputFile));
+    }
 }
 
 void TestTextFile::readingAnUnopenedNumberFails() {

@@ -5,11 +5,14 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include "hostilefiles.h"
 #include "support/program.h"
 #include "toolfixtures.h"
 
 using namespace dotreel;
 using namespace fixtures;
+
+Q_DECLARE_METATYPE(support::Hostile)
 
 namespace {
 
@@ -110,6 +113,55 @@ private slots:
         QCOMPARE(r.code, 1);
         QVERIFY(r.out.isEmpty());
         QVERIFY2(r.err.contains("'short.txt' has only 1 lines"), qPrintable(r.err));
+    }
+
+    // Each ends at once with status 1 and says why: no wait on a FIFO, no read of a device that
+    // never ends, no gigabytes read to find out a file is no frame file.
+    void hostileInputFailsAtOnce_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<support::Hostile>("kind");
+        QTest::addColumn<QString>("says");
+        const QString fifo = "not a regular file";
+        QTest::newRow("check fifo") << "check" << support::Hostile::Fifo << fifo;
+        QTest::newRow("info fifo") << "info" << support::Hostile::Fifo << fifo;
+        QTest::newRow("export fifo") << "export" << support::Hostile::Fifo << fifo;
+        QTest::newRow("check /dev/zero") << "check" << support::Hostile::LinkToDevZero << fifo;
+        QTest::newRow("export /dev/zero") << "export" << support::Hostile::LinkToDevZero << fifo;
+        QTest::newRow("check 2 GiB")
+            << "check" << support::Hostile::Sparse2G << "2147483648 bytes, far larger";
+        QTest::newRow("info 2 GiB")
+            << "info" << support::Hostile::Sparse2G << "2147483648 bytes, far larger";
+    }
+    void hostileInputFailsAtOnce() {
+        QFETCH(QString, command);
+        QFETCH(support::Hostile, kind);
+        QFETCH(QString, says);
+        QVERIFY(support::makeHostile(str(dir_.filePath("hostile.txt")), kind));
+        QStringList args{command, "hostile.txt"};
+        if (command == "export")
+            args << "--format"
+                 << "bin"
+                 << "-o"
+                 << "out.bin";
+        const Result r = runProgram(args, dir_.path());
+        QCOMPARE(r.code, 1);
+        QVERIFY2((r.out + r.err).contains(says), qPrintable(r.out + r.err));
+        QVERIFY(!QFile::exists(dir_.filePath("out.bin")));
+    }
+
+    void settingsLinesAreQuotedSafely() {
+        writeStore(dir_.filePath("FirstData.txt"), *patternStore());
+        const QString settings = dir_.filePath("odd-settings.txt");
+        writeAll(settings, std::string("\x1B[2J") + std::string(1, '\0') + std::string(100, '7') +
+                               "\r\n2\r\n10\r\n");
+        const Result r = runProgram(
+            {"export", "FirstData.txt", "--format", "c", "-o", "out.h", "--settings", settings},
+            dir_.path());
+        QCOMPARE(r.code, 1);
+        const QString all = r.out + r.err;
+        QVERIFY2(all.contains("\\x1B[2J\\x00777"), qPrintable(all));
+        QVERIFY2(all.contains("(105 bytes in all)"), qPrintable(all));
+        QVERIFY(!all.contains(QChar(0x1B)));
     }
 
     void onlyPictureCommandsLoadQt_data() {
