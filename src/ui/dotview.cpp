@@ -167,6 +167,11 @@ void DotView::recordStale(int index) {
 void DotView::queueFlush() {
     if (flushQueued_) return;
     flushQueued_ = true;
+    if (pacer_ != nullptr) {
+        // The pacer's next pass flushes (aboutToPass): no event of its own on every tick.
+        pacer_->schedule();
+        return;
+    }
     // One repaint request for everything the running handler changes.
     // Called by name: the functor overload builds its call object in a header template,
     // where the static analyzer takes Qt's ownership of it for a leak.
