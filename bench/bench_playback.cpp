@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "benchdialogs.h"
 #include "files/hexcodec.h"
 #include "files/settingsfile.h"
 #include "platform/textfile.h"
@@ -116,6 +117,7 @@ Period measure(int ms, const std::function<void()>& start, const std::function<v
 // An editor started from its own program folder with the interval at 1 ms, shown.
 struct Editor {
     QTemporaryDir dir;
+    std::unique_ptr<AnsweringDialogs> dialogs;
     std::unique_ptr<frmMain> window;
     int advanced = 0;
     PaintCounter paints;
@@ -139,11 +141,12 @@ std::unique_ptr<Editor> openEditor(const std::string& pattern) {
                             false);
     }
     writeFileAtomically(root + "設定/animation.txt", formatSettingsFile("0", end, "1"), false);
-    e->window =
-        std::make_unique<frmMain>(root, [p = e.get()](const std::string&, const std::string&) {
+    e->dialogs =
+        std::make_unique<AnsweringDialogs>([p = e.get()](const std::string&, const std::string&) {
             ++p->failures;
             return Answer::Cancel;
         });
+    e->window = std::make_unique<frmMain>(root, e->dialogs.get());
     frmMain& w = *e->window;
     w.Form_Load();
     w.show();

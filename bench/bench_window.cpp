@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "benchdialogs.h"
 #include "files/hexcodec.h"
 #include "ui/frmmain.h"
 
@@ -75,12 +76,12 @@ int runChild(int argc, char** argv, const std::string& kind, const std::string& 
     FirstPaint firstPaint(clock);
     std::unique_ptr<QWidget> window;
     if (kind == "editor") {
-        auto editor =
-            std::make_unique<frmMain>(folder, [](const std::string&, const std::string& text) {
-                // A failed step would make the figure meaningless: say so.
-                std::printf("start-up step failed: %s\n", text.c_str());
-                return Answer::Cancel;
-            });
+        static AnsweringDialogs dialogs([](const std::string&, const std::string& text) {
+            // A failed step would make the figure meaningless: say so.
+            std::printf("start-up step failed: %s\n", text.c_str());
+            return Answer::Cancel;
+        });
+        auto editor = std::make_unique<frmMain>(folder, &dialogs);
         const double builtMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         editor->Form_Load();
         // Where the editor's time goes before the first paint: the window built, the files read.
@@ -198,8 +199,8 @@ void printRatios(const char* name, const Medians& editor, const Medians& referen
 }
 
 void frameBenchmark() {
-    frmMain window("/nonexistent-folder",
-                   [](const std::string&, const std::string&) { return Answer::Cancel; });
+    AnsweringDialogs dialogs([](const std::string&, const std::string&) { return Answer::Cancel; });
+    frmMain window("/nonexistent-folder", &dialogs);
     ModMain& s = window.state();
     for (size_t k = 0; k < s.bytFrameData().size(); ++k)
         s.bytFrameData()[k] = static_cast<uint8_t>((k * 131) & 0xFF);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "core/frame.h"
 
@@ -21,6 +22,11 @@ class DotObserver {
 public:
     virtual ~DotObserver() = default;
     virtual void dotChanged(int index) = 0;
+    // Several dots at once, in ascending order: a whole-frame transfer reports all its changes in
+    // one call instead of one call per dot.
+    virtual void dotsChanged(std::span<const int> indexes) {
+        for (const int index : indexes) dotChanged(index);
+    }
 };
 
 class DotGrid {
@@ -43,6 +49,10 @@ public:
         intDot[static_cast<size_t>(index)] = on ? kDotOn : kDotOff;
         setFillStyle(index, on ? kFillSolid : kFillTransparent);
     }
+
+    // Writes the state and the look of all dots from a frame's bytes (dot 8 x byte + bit is on
+    // when the bit is 1), then reports the dots whose look changed in one call.
+    void putFrame(std::span<const uint8_t, kFrameBytes> bytes);
 
     // True when every dot's look is solid exactly where its state is -1.
     bool viewMatchesState() const;

@@ -59,6 +59,7 @@ void DotView::renderAll() {
     // Drawn from the grid as it stands: no dot is left behind.
     for (const int index : stale_) isStale_[static_cast<size_t>(index)] = false;
     stale_.clear();
+    allStale_ = false;
     white_ = palette().color(QPalette::Base).rgb();
     const QColor border = palette().color(QPalette::WindowText);
     const QColor white = palette().color(QPalette::Base);
@@ -103,14 +104,15 @@ void DotView::renderAllInsides() {
     }
     for (const int index : stale_) isStale_[static_cast<size_t>(index)] = false;
     stale_.clear();
+    allStale_ = false;
 }
 
 void DotView::renderChanged() {
-    if (stale_.empty()) return;
-    if (stale_.size() > kMaxSeparateDots) {
+    if (allStale_ || stale_.size() > kMaxSeparateDots) {
         renderAllInsides();
         return;
     }
+    if (stale_.empty()) return;
     for (const int index : stale_) {
         renderDot(index);
         isStale_[static_cast<size_t>(index)] = false;
@@ -152,21 +154,51 @@ bool DotView::onGreyBlock(int index) {
     return (dotPage(index) + dotColumnInHalf(index) / 8) % 2 == 1;
 }
 
+void DotView::recordStale(int index) {
+    if (allStale_ || isStale_[static_cast<size_t>(index)]) return;
+    if (stale_.size() >= kMaxSeparateDots) {
+        allStale_ = true;
+        return;
+    }
+    isStale_[static_cast<size_t>(index)] = true;
+    stale_.push_back(index);
+}
+
+void DotView::queueFlush() {
+    if (flushQueued_) return;
+    flushQueued_ = true;
+    if (pacer_ != nullptr) {
+        // The pacer's next pass flushes (aboutToPass): no event of its own on every tick.
+        pacer_->schedule();
+        return;
+    }
+    // One repaint request for everything the running handler changes.
+    // Called by name: the functor overload builds its call object in a header template,
+    // where the static analyzer takes Qt's ownership of it for a leak.
+    QMetaObject::invokeMethod(this, "flushChanges", Qt::QueuedConnection);
+}
+
 void DotView::dotChanged(int index) {
-    // Only the dot is recorded here, at a few instructions per dot: a whole frame changes
+    // Only the dot is recorded here, at a few instructions per dot: a command may change
     // thousands of them in one handler.
-    if (!isStale_[static_cast<size_t>(index)]) {
-        isStale_[static_cast<size_t>(index)] = true;
-        stale_.push_back(index);
-    }
+    recordStale(index);
     if (unflushed_.size() <= kMaxSeparateDots) unflushed_.push_back(index);
-    if (!flushQueued_) {
-        flushQueued_ = true;
-        // One repaint request for everything the running handler changes.
-        // Called by name: the functor overload builds its call object in a header template,
-        // where the static analyzer takes Qt's ownership of it for a leak.
-        QMetaObject::invokeMethod(this, "flushChanges", Qt::QueuedConnection);
+    queueFlush();
+}
+
+void DotView::dotsChanged(std::span<const int> indexes) {
+    if (!allStale_) {
+        if (stale_.size() + indexes.size() > kMaxSeparateDots)
+            allStale_ = true;
+        else
+            for (const int index : indexes) recordStale(index);
     }
+    // Past kMaxSeparateDots the request covers the whole grid: the dots beyond are not needed.
+    const size_t room = kMaxSeparateDots + 1 - std::min(unflushed_.size(), kMaxSeparateDots + 1);
+    const size_t taken = std::min(room, indexes.size());
+    unflushed_.insert(unflushed_.end(), indexes.begin(),
+                      indexes.begin() + static_cast<std::ptrdiff_t>(taken));
+    queueFlush();
 }
 
 void DotView::flushChanges() {

@@ -9,6 +9,7 @@
 #include <QRegion>
 #include <QWidget>
 #include <array>
+#include <span>
 #include <vector>
 
 #include "core/dotgrid.h"
@@ -36,6 +37,7 @@ public:
     static bool onGreyBlock(int index);
 
     void dotChanged(int index) override;
+    void dotsChanged(std::span<const int> indexes) override;
 
     // Passes the repaint requests through `pacer` (not owned; null: straight to the widget).
     void setPacer(class PacedUpdates* pacer);
@@ -55,14 +57,18 @@ private:
     void renderChanged();
     void renderAllInsides();
     void writeRect(const QRect& rect, QRgb colour);  // opaque pixels straight into image_
+    void recordStale(int index);
+    void queueFlush();
 
     DotGrid& grid_;
     // The grid as painted: kept up to date dot by dot, so a repaint only copies pixels.
     QImage image_;
     QRgb white_ = 0;  // the palette's base colour, looked up once per full render
-    // Dots whose fill changed since the picture was last brought up to date, each once.
+    // Dots whose fill changed since the picture was last brought up to date, each once; beyond
+    // the number where one pass over all insides is cheaper, only that all are to be drawn.
     std::vector<int> stale_;
     std::vector<bool> isStale_;
+    bool allStale_ = false;
     // Dots changed since the last repaint request, up to the number beyond which the request
     // covers the whole grid.
     std::vector<int> unflushed_;

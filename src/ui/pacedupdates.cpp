@@ -23,6 +23,10 @@ void PacedUpdates::update(QWidget* widget, const QRegion& area) {
         else
             same->area += area;
     }
+    schedule();
+}
+
+void PacedUpdates::schedule() {
     if (passing_ || passQueued_ || timer_.isActive()) return;
     const qint64 wait =
         sinceLastPass_.isValid() ? kRefreshMs - sinceLastPass_.elapsed() : qint64{0};

@@ -24,6 +24,9 @@ public:
 
     // Asks for `area` of `widget` to be repainted (an empty area: the whole widget).
     void update(QWidget* widget, const QRegion& area = QRegion());
+    // Makes sure that a pass comes, as update() would, without a request of its own: for callers
+    // that add theirs from aboutToPass.
+    void schedule();
     // How many times the waiting requests have been passed on to the widgets.
     int passes() const { return passes_; }
 

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "core/dotgrid.h"
@@ -67,6 +68,8 @@ private slots:
     void framesOutsideTheMemoryThrowAndChangeNothing();
 
     void observerHearsOnlyOfChangedDots();
+    void observerHearsEveryChangeBetweenRandomFrames_data();
+    void observerHearsEveryChangeBetweenRandomFrames();
 };
 
 void TestDotGrid::dotIndexPlacesDotsOnTheScreen_data() {
@@ -325,6 +328,41 @@ void TestDotGrid::observerHearsOnlyOfChangedDots() {
 
     Bit_Convert(*memory, grid, 2);
     QCOMPARE(observer.changed, (std::vector<int>{0, 1, 3903}));
+    QVERIFY(grid.viewMatchesState());
+}
+
+void TestDotGrid::observerHearsEveryChangeBetweenRandomFrames_data() {
+    QTest::addColumn<unsigned>("seed");
+    QTest::newRow("seed 1") << 1u;
+    QTest::newRow("seed 12232") << 12232u;
+    QTest::newRow("seed 99") << 99u;
+}
+
+// Frame 0 after frame 1, both random: the reported dots are exactly those whose bit differs, in
+// ascending order, and every state is rewritten even where the look stays.
+void TestDotGrid::observerHearsEveryChangeBetweenRandomFrames() {
+    QFETCH(unsigned, seed);
+    auto memory = emptyMemory();
+    std::mt19937 random(seed);
+    for (int k = 0; k < 2 * kFrameBytes; ++k)
+        (*memory)[static_cast<size_t>(k)] = static_cast<uint8_t>(random() & 0xFF);
+    DotGrid grid;
+    Bit_Convert(*memory, grid, 1);
+    grid.intDot.fill(7);  // a state no transfer writes
+    RecordingObserver observer;
+    grid.setObserver(&observer);
+
+    Bit_Convert(*memory, grid, 0);
+
+    std::vector<int> expected;
+    for (int dot = 0; dot < kDotCount; ++dot) {
+        const auto bitOf = [&](int frame) {
+            return ((*memory)[static_cast<size_t>(frame * kFrameBytes + dot / 8)] >> (dot % 8)) & 1;
+        };
+        if (bitOf(0) != bitOf(1)) expected.push_back(dot);
+        QCOMPARE(grid.intDot[static_cast<size_t>(dot)], bitOf(0) != 0 ? kDotOn : kDotOff);
+    }
+    QCOMPARE(observer.changed, expected);
     QVERIFY(grid.viewMatchesState());
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/frame.h"
+#include "paintcounter.h"
 #include "ui/dotview.h"
 #include "ui/pacedupdates.h"
 
@@ -29,6 +30,7 @@ private slots:
     void streamIsPaintedAtTheScreensPaceAndEndsPainted();
     void widgetGoneWhileWaitingIsSkipped();
     void oneHandlersRequestsAndChangedDotsGoInOnePass();
+    void changedDotsAloneAreRepaintedByThePacersPass();
 };
 
 void PacedUpdatesTest::loneRequestIsPaintedAtOnce() {
@@ -103,6 +105,30 @@ void PacedUpdatesTest::oneHandlersRequestsAndChangedDotsGoInOnePass() {
     QCOMPARE(pacer.passes(), before + 1);
     QTest::qWait(3 * PacedUpdates::kRefreshMs);
     QCOMPARE(pacer.passes(), before + 1);  // nothing was left for a later pass
+}
+
+// With a pacer the grid posts nothing of its own: the pacer's pass must still carry its change,
+// both right after a quiet spell and while a stream of passes is under way.
+void PacedUpdatesTest::changedDotsAloneAreRepaintedByThePacersPass() {
+    QWidget window;
+    window.resize(DotView::kViewWidth, DotView::kViewHeight);
+    DotGrid grid;
+    auto* view = new DotView(grid, &window);
+    view->setGeometry(0, 0, DotView::kViewWidth, DotView::kViewHeight);
+    PacedUpdates pacer;
+    view->setPacer(&pacer);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(2 * PacedUpdates::kRefreshMs);
+    testing::PaintCounter paints(view);
+    const int before = pacer.passes();
+    grid.put(dotIndexAt(3, 4), true);
+    QCoreApplication::processEvents();
+    QCOMPARE(pacer.passes(), before + 1);
+    QTRY_COMPARE(paints.count, 1);
+    grid.put(dotIndexAt(5, 6), true);  // within the same refresh: waits for the next one
+    QTRY_COMPARE(pacer.passes(), before + 2);
+    QTRY_COMPARE(paints.count, 2);
 }
 
 QTEST_MAIN(PacedUpdatesTest)
