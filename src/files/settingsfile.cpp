@@ -17,16 +17,16 @@ bool SettingsVerdict::stopsStartUp() const {
 }
 
 SettingsRange SettingsVerdict::brokenRange() const {
-    const SettingsFieldSpec& spec = settingsField(field);
-    if (problem == SettingsProblem::Overflow && !spec.startUpRefuses) return kSettingsNumbers;
-    return spec.range;
+    const SettingsFieldRule& declared = settingsField(field);
+    if (problem == SettingsProblem::Overflow && !declared.startUpRefuses) return kSettingsNumbers;
+    return declared.range;
 }
 
 int16_t settingsNumber(std::string_view text) { return toInteger16(text); }
 
 void requireStartUpRange(SettingsField field, int value) {
-    const SettingsFieldSpec& spec = settingsField(field);
-    if (spec.startUpRefuses && !spec.range.contains(value)) throw outOfRangeError();
+    const SettingsFieldRule& declared = settingsField(field);
+    if (declared.startUpRefuses && !declared.range.contains(value)) throw outOfRangeError();
 }
 
 void requireReadableSettingsText(SettingsField field, std::string_view text) {

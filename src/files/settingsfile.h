@@ -26,7 +26,7 @@ inline constexpr SettingsRange kSettingsNumbers{-32768, 32767};
 inline constexpr SettingsRange kFrameNumbers{0, kLastFrame};
 inline constexpr SettingsRange kIntervals{1, 1000};  // milliseconds, the interval selector's
 
-struct SettingsFieldSpec {
+struct SettingsFieldRule {
     const char* name;     // for reports: "start frame"
     const char* caption;  // the label of its box: "開始"
     SettingsRange range;  // the values the program can use
@@ -35,13 +35,13 @@ struct SettingsFieldSpec {
     bool startUpRefuses;
 };
 
-inline constexpr std::array<SettingsFieldSpec, 3> kSettingsFields{{
+inline constexpr std::array<SettingsFieldRule, 3> kSettingsFields{{
     {"start frame", "開始", kFrameNumbers, false},
     {"end frame", "終了", kFrameNumbers, false},
     {"interval", "間隔", kIntervals, true},
 }};
 
-inline const SettingsFieldSpec& settingsField(SettingsField field) {
+inline const SettingsFieldRule& settingsField(SettingsField field) {
     return kSettingsFields[static_cast<size_t>(field)];
 }
 
