@@ -9,15 +9,15 @@
 namespace dotreel {
 namespace {
 
-// Decodes lines from `pos` on until `lines` reaches 131072 or the content ends. With findings,
+// Decodes lines from `pos` on until `lines` reaches `limit` or the content ends. With findings,
 // every line end, bad line and lower-case line is recorded too; without, the usual line (two
 // digits and CR LF) costs a few comparisons.
 template <bool kFindings>
-void decodeLines(std::string_view content, size_t& pos, size_t& lines, FrameBytes& bytes,
-                 FrameFileFindings* findings) {
+void decodeLines(std::string_view content, size_t& pos, size_t& lines, size_t limit,
+                 FrameBytes& bytes, FrameFileFindings* findings) {
     const size_t size = content.size();
     const char* c = content.data();
-    while (lines < bytes.size() && pos < size) {
+    while (lines < limit && pos < size) {
         if (pos + 4 <= size && c[pos + 2] == '\r' && c[pos + 3] == '\n') {
             const int high = hexDigitValue(c[pos]);
             const int low = hexDigitValue(c[pos + 1]);
@@ -61,19 +61,23 @@ void storeFrameBytes(const FrameBytes& bytes, FrameMemory& target) {
     std::copy(bytes.begin(), bytes.end(), target.begin());
 }
 
-FrameFileReader::FrameFileReader(std::string_view content, std::string path, FrameBytes& bytes)
-    : content_(content), path_(std::move(path)), bytes_(bytes) {}
+FrameFileReader::FrameFileReader(std::string_view content, std::string path, FrameBytes& bytes,
+                                 size_t lineCount)
+    : content_(content),
+      path_(std::move(path)),
+      bytes_(bytes),
+      lineCount_(std::min(lineCount, bytes.size())) {}
 
 void FrameFileReader::readLines() {
-    decodeLines<false>(content_, position_, lines_, bytes_, nullptr);
+    decodeLines<false>(content_, position_, lines_, lineCount_, bytes_, nullptr);
     if (!complete()) throw endOfFileError(path_);
 }
 
-FrameFileFindings inspectFrameFile(std::string_view content, FrameBytes& bytes) {
+FrameFileFindings inspectFrameFile(std::string_view content, FrameBytes& bytes, size_t lineCount) {
     FrameFileFindings findings;
     size_t pos = 0;
     size_t lines = 0;
-    decodeLines<true>(content, pos, lines, bytes, &findings);
+    decodeLines<true>(content, pos, lines, std::min(lineCount, bytes.size()), bytes, &findings);
     findings.lineCount = static_cast<long>(lines);
     // The lines the editor never reads still count, with their ends.
     while (pos < content.size()) {

@@ -24,8 +24,11 @@ void storeFrameBytes(const FrameBytes& bytes, FrameMemory& target);
 class FrameFileReader {
 public:
     // `content` is the whole file and must outlive the reader; `path` names the file in the
-    // end-of-file error. Decoded lines go to `bytes`.
-    FrameFileReader(std::string_view content, std::string path, FrameBytes& bytes);
+    // end-of-file error. Decoded lines go to `bytes`. `lineCount` is how many lines make a
+    // complete file: always 131072 for real files; fewer (at most 131072) let the fuzz target
+    // reach every end-of-file case with short inputs.
+    FrameFileReader(std::string_view content, std::string path, FrameBytes& bytes,
+                    size_t lineCount = kStoreBytes);
 
     // Reads and decodes the lines not read yet, up to line 131071. At the first missing line
     // throws PlatformError(EndOfFile); the lines before it stay read, so a further call tries
@@ -33,12 +36,13 @@ public:
     void readLines();
 
     size_t linesRead() const { return lines_; }
-    bool complete() const { return lines_ == static_cast<size_t>(kStoreBytes); }
+    bool complete() const { return lines_ == lineCount_; }
 
 private:
     std::string_view content_;
     std::string path_;
     FrameBytes& bytes_;
+    size_t lineCount_;
     size_t position_ = 0;
     size_t lines_ = 0;
 };
@@ -66,7 +70,9 @@ struct FrameFileFindings {
 
 // Reads the whole of `content` once, as FrameFileReader does, and reports what it met: lines
 // 0..131071 decoded into `bytes` (those beyond a short file's end are left as they were), every
-// line counted, every line end tallied. The listed texts view `content`.
-FrameFileFindings inspectFrameFile(std::string_view content, FrameBytes& bytes);
+// line counted, every line end tallied. The listed texts view `content`. `lineCount` as for
+// FrameFileReader: the lines decoded and checked, the rest only counted.
+FrameFileFindings inspectFrameFile(std::string_view content, FrameBytes& bytes,
+                                   size_t lineCount = kStoreBytes);
 
 }  // namespace dotreel

@@ -104,6 +104,31 @@ private slots:
         QCOMPARE(int(bytes->back()), 0x33);
     }
 
+    // The fuzz target's short whole files: the count bounds the read, and never the buffer.
+    void aGivenLineCountBoundsTheRead_data() {
+        QTest::addColumn<size_t>("count");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("fewer than the file") << size_t(3) << true;
+        QTest::newRow("beyond the store") << size_t(kStoreBytes) * 2 << false;
+    }
+    void aGivenLineCountBoundsTheRead() {
+        QFETCH(size_t, count);
+        QFETCH(bool, complete);
+        const std::string content = frameText(5);
+        auto bytes = std::make_unique<FrameBytes>();
+        bytes->fill(0x33);
+        FrameFileReader reader(content, "x", *bytes, count);
+        try {
+            reader.readLines();
+        } catch (const PlatformError& e) {
+            QCOMPARE(e.kind(), ErrorKind::EndOfFile);
+        }
+        QCOMPARE(reader.complete(), complete);
+        QCOMPARE(reader.linesRead(), std::min<size_t>(count, 5));
+        QCOMPARE(int((*bytes)[reader.linesRead()]), 0x33);
+        QCOMPARE(inspectFrameFile(content, *bytes, count).lineCount, 5L);
+    }
+
     void inspectionCountsWhatACheckerReports() {
         std::string content = frameText(131073);
         content.replace(4 * 2, 2, "a0");      // line 3: lower case
