@@ -14,7 +14,7 @@
 
 namespace dotreel {
 
-// A fingerprint of the stored bytes 0..131071 (64-bit FNV-1a).
+// A 64-bit fingerprint of the stored bytes 0..131071.
 uint64_t memoryFingerprint(const FrameMemory& memory);
 // The fingerprint of a memory that is all 0, as the editor's is before anything is loaded.
 uint64_t emptyMemoryFingerprint();
