@@ -50,6 +50,9 @@ private:
     Q_INVOKABLE void flushChanges();
     void requestRepaint(const QRegion& area);
     void paintArea(class QPainter& painter, const QRect& area) const;
+    // The part of `area` covered by the grid's squares and the markers: the rest of an opaque
+    // picture is never drawn.
+    static QRegion shownParts(const QRegion& area);
 
     void renderAll();
     void renderDot(int index);
