@@ -17,6 +17,18 @@ QString chooseDesignFamily(const QStringList& installed);
 // The family chosen among the installed ones at the first call.
 const QString& designFamily();
 
+// Makes `font` the application's font for its lifetime, then puts the earlier one back.
+class ApplicationFontDuring {
+public:
+    explicit ApplicationFontDuring(const QFont& font);
+    ~ApplicationFontDuring();
+    ApplicationFontDuring(const ApplicationFontDuring&) = delete;
+    ApplicationFontDuring& operator=(const ApplicationFontDuring&) = delete;
+
+private:
+    QFont earlier_;
+};
+
 // The window's font in `points`, naming the chosen family alone: a list that starts with absent
 // names sends every font set-up through the font configuration's search for them again.
 QFont designFont(double points);
