@@ -11,7 +11,9 @@
 #include "app/commandline.h"
 #include "app/workfolder.h"
 #include "platform/errors.h"
+#include "ui/firstpaint.h"
 #include "ui/frmmain.h"
+#include "ui/inputmethod.h"
 #include "ui/translation.h"
 
 namespace {
@@ -77,6 +79,7 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     qtHandler = qInstallMessageHandler(refuseFatalStartUp);
+    dotreel::preferNoInputMethod();
     QApplication app(qtArgc, qtArgv);
     qInstallMessageHandler(qtHandler);
     for (const HeldMessage& m : heldMessages) qtHandler(m.type, QMessageLogContext(), m.text);
@@ -99,6 +102,7 @@ int main(int argc, char** argv) {
 
     dotreel::frmMain window(folder.path);
     window.Form_Load();
+    new dotreel::PluginsAfterFirstPaint(window);  // owned by the window
     window.show();
     return app.exec();
 }
