@@ -10,10 +10,22 @@
 
 namespace dotreel {
 
+namespace {
+
+constexpr const char* kImageLayerFile = "FirstData.txt";
+constexpr const char* kImageLayerStep = "FirstData.txtのオープン";
+
+std::string folderPath(const std::string& appFolder) {
+    return appFolder.empty() || appFolder.back() != '/' ? appFolder + '/' : appFolder;
+}
+
+std::string dataFolder(const std::string& appFolder) { return folderPath(appFolder) + "データー/"; }
+
+}  // namespace
+
 void setUpFolders(ModMain& state, const std::string& appFolder) {
-    state.strAppPath = appFolder;
-    if (state.strAppPath.empty() || state.strAppPath.back() != '/') state.strAppPath += '/';
-    state.strDataPath = state.strAppPath + "データー/";
+    state.strAppPath = folderPath(appFolder);
+    state.strDataPath = dataFolder(appFolder);
     state.strSetPath = state.strAppPath + "設定/";
 }
 
@@ -64,13 +76,48 @@ bool readSettings(ModMain& state, StepRunner& step, StartupControls& controls) {
     });
 }
 
-bool readImageLayer(ModMain& state, StepRunner& step) {
-    auto bytes = std::make_unique<FrameBytes>();
-    FileIdentity identity;
-    if (!readFrameFile(state, step, "FirstData.txt", "FirstData.txtのオープン", *bytes, &identity))
+FrameFileReadAhead::FrameFileReadAhead(const std::string& appFolder)
+    : thread_([this, folder = dataFolder(appFolder)] {
+          try {
+              auto read = std::make_unique<Read>();
+              read->path = resolveFileName(folder, kImageLayerFile);
+              FileTable files;
+              files.openForInput(1, read->path);
+              read->identity = files.identity(1);
+              read->bytes = std::make_unique<FrameBytes>();
+              FrameFileReader(files.contents(1), read->path, *read->bytes).readLines();
+              read_ = std::move(read);
+          } catch (...) {
+              // Any failure is met again, and reported, by the step that reads the file itself.
+          }
+      }) {}
+
+void FrameFileReadAhead::wait() {
+    if (thread_.joinable()) thread_.join();
+}
+
+std::unique_ptr<FrameFileReadAhead::Read> FrameFileReadAhead::take(const std::string& path) {
+    wait();
+    std::unique_ptr<Read> read = std::move(read_);
+    if (read == nullptr || read->path != path || fileIdentity(path) != read->identity)
+        return nullptr;
+    return read;
+}
+
+bool readImageLayer(ModMain& state, StepRunner& step, FrameFileReadAhead* ahead) {
+    std::unique_ptr<FrameFileReadAhead::Read> read;
+    if (ahead != nullptr) read = ahead->take(resolveFileName(state.strDataPath, kImageLayerFile));
+    auto bytes = read != nullptr ? std::move(read->bytes) : std::make_unique<FrameBytes>();
+    FileIdentity identity = read != nullptr ? read->identity : FileIdentity{};
+    if (read != nullptr) {
+        // What reading the file here would have left behind.
+        state.strProcName = kImageLayerStep;
+        state.intFileNo = state.files.freeFile();
+    } else if (!readFrameFile(state, step, kImageLayerFile, kImageLayerStep, *bytes, &identity)) {
         return false;
+    }
     storeFrameBytes(*bytes, state.bytFrameData());
-    state.memorySource = sourceOf("FirstData.txt", identity, state.bytFrameData());
+    state.memorySource = sourceOf(kImageLayerFile, identity, state.bytFrameData());
     return true;
 }
 

@@ -3,11 +3,15 @@
 // be retried or given up on its own.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "app/modmain.h"
 #include "app/steprunner.h"
+#include "files/framefile.h"
 #include "files/settingsfile.h"
+#include "platform/fileidentity.h"
 
 namespace dotreel {
 
@@ -30,9 +34,35 @@ void setUpFolders(ModMain& state, const std::string& appFolder);
 // the user gave up a failed step; what was applied before it stays.
 bool readSettings(ModMain& state, StepRunner& step, StartupControls& controls);
 
+// "FirstData.txt" read and decoded on another thread while the window is being built, so that
+// start-up's image-layer step finds it done. It reports nothing: whatever goes wrong, or a file
+// changed since, leaves the step to read the file itself and to ask as it always does.
+class FrameFileReadAhead {
+public:
+    // Starts reading the image layer of the program folder `appFolder`.
+    explicit FrameFileReadAhead(const std::string& appFolder);
+
+    struct Read {
+        std::string path;
+        FileIdentity identity;  // the file as it was read
+        std::unique_ptr<FrameBytes> bytes;
+    };
+    // Waits for the reading. What was read, when the whole file was read from `path` and `path`
+    // still names that very file, unchanged (device, inode, size, modification time); null
+    // otherwise, and at every later call.
+    std::unique_ptr<Read> take(const std::string& path);
+    // Waits until the reading is over.
+    void wait();
+
+private:
+    std::unique_ptr<Read> read_;
+    std::jthread thread_;  // last: it ends before what it writes
+};
+
 // Reads "FirstData.txt" and, only once it has been read whole, puts it into the frame memory.
 // Returns false when the user gave up; the frame memory and its recorded source are unchanged
-// then. Once read, the memory counts as coming from "FirstData.txt" as it was opened.
-bool readImageLayer(ModMain& state, StepRunner& step);
+// then. Once read, the memory counts as coming from "FirstData.txt" as it was opened. What
+// `ahead` read is taken instead of reading when it is still the file.
+bool readImageLayer(ModMain& state, StepRunner& step, FrameFileReadAhead* ahead = nullptr);
 
 }  // namespace dotreel

@@ -83,7 +83,8 @@ frmMain::frmMain(std::string appFolder, Dialogs* dialogs, QWidget* parent)
     : QWidget(parent),
       ownDialogs_(dialogs != nullptr ? nullptr : std::make_unique<QtDialogs>(this)),
       dialogs_(std::make_unique<TrackedDialogs>(dialogs != nullptr ? *dialogs : *ownDialogs_)),
-      appFolder_(std::move(appFolder)) {
+      appFolder_(std::move(appFolder)),
+      readAhead_(std::make_unique<FrameFileReadAhead>(appFolder_)) {
     setWindowTitle(text("Dotreel ： SG12232"));
     setWindowIcon(QIcon(QPixmap::fromImage(makeAppIcon())));
     setFont(designFont(9.75));
@@ -335,7 +336,9 @@ void frmMain::subSetup() {
     readSettings(s, step, controls);
 
     // The image layer's frame file, then frame 0 on the grid.
-    if (!readImageLayer(s, step)) return;
+    const bool read = readImageLayer(s, step, readAhead_.get());
+    readAhead_.reset();
+    if (!read) return;
     const int32_t frame = hscFrame[0]->value();
     step([&] { Bit_Convert(s.bytFrameData(), s.dots, frame); });
 }

@@ -117,6 +117,8 @@ private:
     std::unique_ptr<TrackedDialogs> dialogs_;
     std::string appFolder_;
     History history_;
+    // The image layer read on another thread while the window is built; Form_Load takes it.
+    std::unique_ptr<class FrameFileReadAhead> readAhead_;
 };
 
 }  // namespace dotreel

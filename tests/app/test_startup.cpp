@@ -11,9 +11,10 @@
 #include "app/steprunner.h"
 #include "hostilefiles.h"
 #include "scripteddialogs.h"
+#include "windowfixture.h"
 
 using namespace dotreel;
-using dotreel::testing::ScriptedDialogs;
+using namespace dotreel::testing;
 
 namespace {
 
@@ -69,6 +70,57 @@ private slots:
                  "animation.txtのオープンに失敗しました\r\n" +
                      notAFileError(state.strSetPath + "animation.txt").description());
         QVERIFY(controls.texts.empty());
+    }
+
+    // What was read ahead is what reading the image layer at start-up gives, also when the
+    // folder changed after the reading: then the file is read again as it now stands.
+    void imageLayerReadAheadGivesWhatReadingGives_data() {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("unchanged") << "";
+        QTest::newRow("replaced by another file") << "replace";
+        QTest::newRow("one line short") << "short";
+        QTest::newRow("removed") << "remove";
+        QTest::newRow("another spelling sorts first") << "FIRSTDATA.TXT";
+    }
+    void imageLayerReadAheadGivesWhatReadingGives() {
+        QFETCH(QString, change);
+        ProgramFolder folder;
+        const std::string text = formatFrameFile(*patternMemory());
+        const QString image = folder.dataFile("FirstData.txt");
+        QVERIFY(writeBytes(image, change == "short" ? text.substr(0, text.size() - 4) : text));
+        FrameFileReadAhead ahead(folder.path());
+        ahead.wait();
+        auto other = patternMemory();
+        (*other)[7] ^= 0xFF;
+        if (change == "replace") {
+            QVERIFY(writeBytes(image + ".new", formatFrameFile(*other)));
+            QVERIFY(QFile::remove(image) && QFile::rename(image + ".new", image));
+        } else if (change == "remove") {
+            QVERIFY(QFile::remove(image));
+        } else if (change == "FIRSTDATA.TXT") {
+            QVERIFY(folder.writeFrameFile(*other, "FIRSTDATA.TXT"));
+        }
+
+        struct Start {
+            ModMain state;
+            ScriptedDialogs script;
+            bool loaded = false;
+        };
+        auto start = [&](FrameFileReadAhead* readAhead) {
+            auto s = std::make_unique<Start>();
+            setUpFolders(s->state, folder.path());
+            StepRunner step(s->state, s->script, kStartupTitle);
+            s->loaded = readImageLayer(s->state, step, readAhead);
+            return s;
+        };
+        const auto withAhead = start(&ahead);
+        const auto reading = start(nullptr);
+        QCOMPARE(withAhead->loaded, reading->loaded);
+        QCOMPARE(withAhead->loaded, change != "short" && change != "remove");
+        QVERIFY(withAhead->state.bytFrameData() == reading->state.bytFrameData());
+        QVERIFY(withAhead->state.memorySource == reading->state.memorySource);
+        QCOMPARE(withAhead->script.texts(), reading->script.texts());
+        QCOMPARE(withAhead->state.strProcName, reading->state.strProcName);
     }
 };
 
