@@ -107,17 +107,19 @@ std::unique_ptr<FrameFileReadAhead::Read> FrameFileReadAhead::take(const std::st
 bool readImageLayer(ModMain& state, StepRunner& step, FrameFileReadAhead* ahead) {
     std::unique_ptr<FrameFileReadAhead::Read> read;
     if (ahead != nullptr) read = ahead->take(resolveFileName(state.strDataPath, kImageLayerFile));
-    auto bytes = read != nullptr ? std::move(read->bytes) : std::make_unique<FrameBytes>();
-    FileIdentity identity = read != nullptr ? read->identity : FileIdentity{};
     if (read != nullptr) {
         // What reading the file here would have left behind.
         state.strProcName = kImageLayerStep;
         state.intFileNo = state.files.freeFile();
-    } else if (!readFrameFile(state, step, kImageLayerFile, kImageLayerStep, *bytes, &identity)) {
-        return false;
+    } else {
+        read = std::make_unique<FrameFileReadAhead::Read>();
+        read->bytes = std::make_unique<FrameBytes>();
+        if (!readFrameFile(state, step, kImageLayerFile, kImageLayerStep, *read->bytes,
+                           &read->identity))
+            return false;
     }
-    storeFrameBytes(*bytes, state.bytFrameData());
-    state.memorySource = sourceOf(kImageLayerFile, identity, state.bytFrameData());
+    storeFrameBytes(*read->bytes, state.bytFrameData());
+    state.memorySource = sourceOf(kImageLayerFile, read->identity, state.bytFrameData());
     return true;
 }
 
