@@ -92,7 +92,8 @@ const char kImportHelp[] =
     "Arrays come back dot for dot, without fitting: an XBM file (.xbm) of 122 x 32 dots is one\n"
     "frame, one made of whole 122 x 32 cells (an export --sheet) a frame per cell, row by row\n"
     "(other sizes are read as pictures); a C file (.c, .h) is read as the numbers of its first\n"
-    "initializer, in order, hexadecimal or decimal, in the layout given by --layout:\n"
+    "initializer, in order, hexadecimal or decimal, in the layout its comment names when\n"
+    "dotreel-tool wrote it, else the one given by --layout:\n"
     "  store  488 bytes a frame, the store's own order (the default)\n"
     "  u8g2   512 bytes a frame: 4 pages of 128 columns, bit 0 at the top\n"
     "  xbm    512 bytes a frame: 32 rows of 16 bytes, bit 0 leftmost\n"
@@ -161,7 +162,9 @@ const std::vector<OptionDef>& importOptions() {
         {"invert", "", 0, "light pixels light their dots"},
         {"truncate", "", 0, "drop the pictures that would go past frame 267 instead of refusing"},
         {"create", "", 0, "start from an empty store when FILE does not exist"},
-        {"layout", "L", 0, "the layout of C files: store, u8g2, xbm or gfx (default store)"},
+        {"layout", "L", 0,
+         "the layout of C files: store, u8g2, xbm or gfx (default: the one\nthe file names, else "
+         "store)"},
     };
     return options;
 }

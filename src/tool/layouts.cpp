@@ -359,7 +359,18 @@ ArrayKind arrayKindOf(const std::string& path) {
     return ArrayKind::None;
 }
 
-ArrayFile readArrayFile(const std::string& path, ArrayKind kind, Layout layout) {
+std::optional<Layout> statedLayout(std::string_view text) {
+    const size_t end = text.find("*/");
+    const std::string_view comment = text.substr(0, end);
+    if (comment.find("written by dotreel-tool.") == std::string_view::npos) return std::nullopt;
+    for (size_t i = 1; i < std::size(kLayoutNames); ++i)
+        if (comment.find(" * Layout " + std::string(kLayoutNames[i]) + ":") !=
+            std::string_view::npos)
+            return static_cast<Layout>(i);
+    return Layout::Store;
+}
+
+ArrayFile readArrayFile(const std::string& path, ArrayKind kind, std::optional<Layout> given) {
     // All 268 frames as text take about 1.6 MB; far more is no array of ours.
     constexpr std::uintmax_t kLimit = 64U << 20;
     std::error_code ec;
@@ -380,6 +391,13 @@ ArrayFile readArrayFile(const std::string& path, ArrayKind kind, Layout layout) 
         file.picture = file.frames.empty();
         return file;
     }
+    const std::optional<Layout> stated = statedLayout(content);
+    if (given && stated && *given != *stated)
+        throw ToolError(path + ": its comment says it holds layout " +
+                        std::string(layoutName(*stated)) + ", not " +
+                        std::string(layoutName(*given)) + "; give --layout " +
+                        std::string(layoutName(*stated)) + " (or none)");
+    const Layout layout = given ? *given : stated.value_or(Layout::Store);
     file.frames = arrayFrames(readCInitializer(content, path), layout, path, file.strayBits);
     return file;
 }

@@ -89,6 +89,13 @@ struct ArrayFile {
     int strayBits = 0;
     bool picture = false;
 };
-ArrayFile readArrayFile(const std::string& path, ArrayKind kind, Layout layout);
+// A C file that dotreel-tool wrote names its layout in its comment: that layout is used when
+// `layout` is not given, and a different one given is refused (ToolError) rather than read as
+// scrambled dots.
+ArrayFile readArrayFile(const std::string& path, ArrayKind kind, std::optional<Layout> layout);
+
+// The layout a header of ours says it holds ("written by dotreel-tool", "Layout NAME:"); the
+// store's when it is ours without such a line; nothing for any other file.
+std::optional<Layout> statedLayout(std::string_view text);
 
 }  // namespace dotreel::tool

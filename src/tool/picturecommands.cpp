@@ -128,7 +128,7 @@ int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     options.dither = args.has("dither");
     options.invert = args.has("invert");
 
-    Layout layout = Layout::Store;
+    std::optional<Layout> layout;
     if (auto v = args.value("layout")) layout = parseLayoutOption(*v);
     const bool anyC =
         std::any_of(args.positionals.begin(), args.positionals.end(),

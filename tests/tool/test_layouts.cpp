@@ -166,6 +166,9 @@ private slots:
                 << QStringList{"--format",  "c",        "--layout", layout,
                                "--progmem", "--frames", "20..10"}
                 << "a.c" << QStringList{"--layout", layout} << 11;
+            QTest::newRow(qPrintable(QString(layout) + ", the layout its comment names"))
+                << QStringList{"--format", "c", "--layout", layout, "--frames", "10..20"} << "a.h"
+                << QStringList{} << 11;
         }
         QTest::newRow("xbm file") << QStringList{"--format", "xbm", "--frames", "10"} << "a.xbm"
                                   << QStringList{} << 1;
@@ -261,6 +264,16 @@ private slots:
             const QString sections = objdump.readAllStandardOutput();
             QVERIFY2(sections.contains(".progmem.data"), qPrintable(sections));
         }
+    }
+
+    void aLayoutOtherThanTheFileNamesIsRefused() {
+        QCOMPARE(exportTo("g.h", {"--format", "c", "--layout", "gfx", "--frames", "5"}).code, 0);
+        const std::string before = readAll(input_);
+        const Run r =
+            run({"import", path("g.h"), "--layout", "xbm", "--into", str(input_), "--at", "0"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.find("holds layout gfx, not xbm") != std::string::npos, r.err.c_str());
+        QVERIFY(readAll(input_) == before);
     }
 
     void handWrittenArraysAreRead() {
