@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +34,11 @@ constexpr uint8_t rowBit(Layout layout, int column) {
 }
 
 int popcount(unsigned v) { return __builtin_popcount(v); }
+
+// `count` blocks of `size` bytes, as a pointer offset.
+constexpr std::ptrdiff_t offset(int count, int size) {
+    return static_cast<std::ptrdiff_t>(count) * size;
+}
 
 }  // namespace
 
@@ -67,9 +73,9 @@ void encodeFrame(const FrameMemory& store, int frame, Layout layout, uint8_t* ou
         case Layout::U8g2:
             // A u8g2 page is the store's page of both halves side by side: bytes copied whole.
             for (int page = 0; page < kPages; ++page) {
-                uint8_t* line = out + page * kU8g2Columns;
-                std::memcpy(line, bytes + page * kHalfColumns, kHalfColumns);
-                std::memcpy(line + kHalfColumns, bytes + kHalfBytes + page * kHalfColumns,
+                uint8_t* line = out + offset(page, kU8g2Columns);
+                std::memcpy(line, bytes + offset(page, kHalfColumns), kHalfColumns);
+                std::memcpy(line + kHalfColumns, bytes + kHalfBytes + offset(page, kHalfColumns),
                             kHalfColumns);
                 std::memset(line + kColumns, 0, kU8g2Columns - kColumns);
             }
@@ -93,9 +99,9 @@ int decodeFrame(const uint8_t* in, Layout layout, uint8_t* frame) {
             return 0;
         case Layout::U8g2:
             for (int page = 0; page < kPages; ++page) {
-                const uint8_t* line = in + page * kU8g2Columns;
-                std::memcpy(frame + page * kHalfColumns, line, kHalfColumns);
-                std::memcpy(frame + kHalfBytes + page * kHalfColumns, line + kHalfColumns,
+                const uint8_t* line = in + offset(page, kU8g2Columns);
+                std::memcpy(frame + offset(page, kHalfColumns), line, kHalfColumns);
+                std::memcpy(frame + kHalfBytes + offset(page, kHalfColumns), line + kHalfColumns,
                             kHalfColumns);
                 for (int c = kColumns; c < kU8g2Columns; ++c) stray += popcount(line[c]);
             }
@@ -104,7 +110,7 @@ int decodeFrame(const uint8_t* in, Layout layout, uint8_t* frame) {
         case Layout::Gfx:
             std::memset(frame, 0, kFrameBytes);
             for (int row = 0; row < kRows; ++row) {
-                const uint8_t* line = in + row * kRowBytes;
+                const uint8_t* line = in + offset(row, kRowBytes);
                 for (int column = 0; column < kColumns; ++column)
                     if ((line[column / 8] & rowBit(layout, column)) != 0)
                         setStoreDot(frame, row, column);
@@ -332,7 +338,7 @@ std::vector<std::vector<uint8_t>> bitmapFrames(const Bitmap& bitmap) {
 
 std::vector<std::vector<uint8_t>> arrayFrames(const std::vector<uint8_t>& numbers, Layout layout,
                                               const std::string& what, int& strayBits) {
-    const size_t size = static_cast<size_t>(layoutFrameBytes(layout));
+    const auto size = static_cast<size_t>(layoutFrameBytes(layout));
     if (numbers.size() % size != 0)
         throw ToolError(what + ": " + std::to_string(numbers.size()) +
                         " numbers are not a whole number of frames of " + std::to_string(size) +
