@@ -161,6 +161,30 @@ void wholeProcesses(const std::string& folder) {
         [&] {
             spawnAndWait({"xxd", "-i", bin}, out + "/x.h");
         });
+    // The display libraries' layouts against the store's own: the same frames, re-ordered bits.
+    {
+        const auto cExport = [&](const std::vector<std::string>& layout) {
+            return processTimes(runs, [&] {
+                std::vector<std::string> args{tool, "export",    demo,     "--format",
+                                              "c",  "--frames",  "0..267", "--force",
+                                              "-o", out + "/l.h"};
+                args.insert(args.end(), layout.begin(), layout.end());
+                spawnAndWait(args);
+            });
+        };
+        const Times store = cExport({});
+        for (const char* layout : {"u8g2", "xbm", "gfx"}) {
+            const Times t = cExport({"--layout", layout});
+            std::printf("  %-30s %7.2f %7.2f   %-8s %7.2f %7.2f   %5.2f %5.2f\n",
+                        (std::string("export c --layout ") + layout).c_str(), t.wall, t.cpu,
+                        "c store", store.wall, store.cpu, t.wall / store.wall, t.cpu / store.cpu);
+        }
+        const Times xbm = processTimes(runs, [&] {
+            spawnAndWait({tool, "export", demo, "--format", "xbm", "--frames", "0..267", "--sheet",
+                          "--force", "-o", out + "/s.xbm"});
+        });
+        std::printf("  %-30s %7.2f %7.2f\n", "export xbm, sheet of 268", xbm.wall, xbm.cpu);
+    }
     sideBySide(
         "info", runs,
         [&] {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/frame.h"
+#include "tool/layouts.h"
 #include "tool/store.h"
 
 namespace dotreel::tool {
@@ -17,7 +18,9 @@ bool isValidCIdentifier(std::string_view name);
 
 // The header: include guard, <stdint.h>, NAME_FRAME_COUNT / NAME_FRAME_BYTES / NAME_FIRST_FRAME
 // macros and `static const uint8_t NAME[count][488]` holding the frames of `range` in the order
-// it runs. `source` is named in the comment.
+// it runs, in the store's layout or another (`[count][512]`, with NAME_WIDTH and NAME_HEIGHT);
+// the opening comment says the layout and the call that draws a frame. `source` is named in the
+// comment. With `progmem` the array is PROGMEM (<avr/pgmspace.h> on AVR, nothing elsewhere).
 // With `play`, the playback settings follow as DOTREEL_PLAY_START, DOTREEL_PLAY_END,
 // DOTREEL_PLAY_INTERVAL_MS and DOTREEL_PLAY_REPEAT (1 or 0) for a firmware player.
 struct PlayMacros {
@@ -26,7 +29,12 @@ struct PlayMacros {
     int intervalMs;
     bool repeat;
 };
+struct CArrayOptions {
+    Layout layout = Layout::Store;
+    bool progmem = false;
+};
 std::string formatCHeader(const FrameMemory& store, const FrameRange& range, std::string_view name,
-                          std::string_view source, const PlayMacros* play = nullptr);
+                          std::string_view source, const PlayMacros* play = nullptr,
+                          const CArrayOptions& options = {});
 
 }  // namespace dotreel::tool

@@ -20,6 +20,7 @@
 #include "tool/cheader.h"
 #include "tool/checkfile.h"
 #include "tool/eeprom.h"
+#include "tool/layouts.h"
 #include "tool/outputs.h"
 #include "tool/pictures.h"
 #include "tool/store.h"
@@ -36,7 +37,7 @@ const char kMainHelp[] =
     "Commands:\n"
     "  check FILE...            check frame files and animation.txt; exit 0 when no errors\n"
     "  info FILE                used frames and where they go on the EEPROMs\n"
-    "  export FILE --format F   write bin, ihex, c, png or gif\n"
+    "  export FILE --format F   write bin, ihex, c, xbm, png or gif\n"
     "  import IMAGE... --into FILE --at FRAME\n"
     "                           turn pictures into frames of a frame file\n"
     "\n"
@@ -63,11 +64,19 @@ const char kExportHelp[] =
     "         ascending, the empty frames between them left out), as 'info' lists them\n"
     "  ihex   the same images as Intel HEX: 16-byte records, checksums, end record\n"
     "  c      a C header: static const uint8_t NAME[count][488], the layout in its comment,\n"
-    "         and the playback settings as DOTREEL_PLAY_* macros when animation.txt is found\n"
+    "         and the playback settings as DOTREEL_PLAY_* macros when animation.txt is found;\n"
+    "         --layout for display libraries (NAME[count][512], a bit 1 is a lit dot):\n"
+    "           store  the store's own bytes, for our player (the default)\n"
+    "           u8g2   u8g2's full frame buffer of a 122 x 32 display: 4 pages of 128 bytes,\n"
+    "                  a byte one column of 8 rows, bit 0 at the top, columns 122..127 dark;\n"
+    "                  memcpy a frame into getBufferPtr(), then sendBuffer()\n"
+    "           xbm    32 rows of 16 bytes, bit 0 leftmost: u8g2 drawXBM, GFX drawXBitmap\n"
+    "           gfx    32 rows of 16 bytes, bit 7 leftmost: Adafruit GFX drawBitmap\n"
+    "  xbm    one frame (or --sheet) as an XBM picture, NAME_width / NAME_height / NAME_bits\n"
     "  png    frames drawn as the LCD shows them: one frame to OUTPUT, more frames to numbered\n"
     "         files (OUTPUT-000.png ...), or with --sheet all of them on one sheet\n"
     "  gif    an animated GIF at the playback interval\n"
-    "OUTPUT '-' writes bin, ihex and c to standard output.\n"
+    "OUTPUT '-' writes bin, ihex, c and xbm to standard output.\n"
     "\n";
 
 const char kImportHelp[] =
@@ -79,19 +88,30 @@ const char kImportHelp[] =
     "byte of FILE is kept, and FILE is replaced in one step, never half-written.\n"
     "A picture the size of an export drawing with panel between the dots (122 x S + G by\n"
     "32 x S + G pixels, 1 <= G < S) is read at the dots' centres, so export -> import is exact.\n"
+    "\n"
+    "Arrays come back dot for dot, without fitting: an XBM file (.xbm) of 122 x 32 dots is one\n"
+    "frame, one made of whole 122 x 32 cells (an export --sheet) a frame per cell, row by row\n"
+    "(other sizes are read as pictures); a C file (.c, .h) is read as the numbers of its first\n"
+    "initializer, in order, hexadecimal or decimal, in the layout its comment names when\n"
+    "dotreel-tool wrote it, else the one given by --layout:\n"
+    "  store  488 bytes a frame, the store's own order (the default)\n"
+    "  u8g2   512 bytes a frame: 4 pages of 128 columns, bit 0 at the top\n"
+    "  xbm    512 bytes a frame: 32 rows of 16 bytes, bit 0 leftmost\n"
+    "  gfx    512 bytes a frame: 32 rows of 16 bytes, bit 7 leftmost\n"
+    "A bit 1 is a lit dot (with --invert an unlit one).\n"
     "\n";
 
 // ---- the options, each declared once -----------------------------------------------------
 
-enum FormatBit : unsigned { kBin = 1, kIhex = 2, kC = 4, kPng = 8, kGif = 16 };
-constexpr std::array<std::string_view, 5> kFormatNames{"bin", "ihex", "c", "png", "gif"};
+enum FormatBit : unsigned { kBin = 1, kIhex = 2, kC = 4, kPng = 8, kGif = 16, kXbm = 32 };
+constexpr std::array<std::string_view, 6> kFormatNames{"bin", "ihex", "c", "png", "gif", "xbm"};
 
 const OptionDef kHelpOption{"help", "", 'h', "show this help"};
 
 const std::vector<OptionDef>& exportOptions() {
     static const std::vector<OptionDef> options = {
         kHelpOption,
-        {"format", "FORMAT", 0, "bin, ihex, c, png or gif"},
+        {"format", "FORMAT", 0, "bin, ihex, c, xbm, png or gif"},
         {"output", "PATH", 'o', "file to write; numbered files are named after it"},
         {"force", "", 0, "replace output files that exist (never the input)"},
         {"frames", "A..B", 0,
@@ -101,15 +121,22 @@ const std::vector<OptionDef>& exportOptions() {
          "A runs backwards."},
         {"split", "", 0, "one image per 24C512", kBin | kIhex},
         {"chip", "TYPE", 0, "24c64, 24c128, 24c256 or 24c512; the frames must fit", kBin | kIhex},
-        {"name", "ID", 0, "name of the array, a C identifier (default dotreel_frames)", kC},
+        {"name", "ID", 0,
+         "name of the array, a C identifier (default for c: dotreel_frames;\n"
+         "for xbm: OUTPUT's name when it is one, else dotreel_frame)",
+         kC | kXbm},
+        {"layout", "L", 0, "store, u8g2, xbm or gfx (default store); see above", kC},
+        {"progmem", "", 0, "the array in flash on AVR (PROGMEM, <avr/pgmspace.h>)", kC},
         {"scale", "N", 0, "pixels from one dot to the next, 1..64 (default 4)", kPng | kGif},
         {"gap", "N", 0, "panel pixels between dots, below the scale (default 1, 0 at\nscale 1)",
          kPng | kGif},
         {"lit", "RRGGBB", 0, "colour of a lit dot (default 202818)", kPng | kGif},
         {"unlit", "RRGGBB", 0, "colour of an unlit dot (default AEC27E)", kPng | kGif},
         {"panel", "RRGGBB", 0, "colour between the dots (default BACF8C)", kPng | kGif},
-        {"sheet", "", 0, "all frames on one sprite sheet", kPng},
-        {"columns", "N", 0, "with --sheet: frames per row, 1..268 (default 8)", kPng},
+        {"sheet", "", 0,
+         "all frames on one sprite sheet (xbm: 122 x 32 cells, no space\nbetween them)",
+         kPng | kXbm},
+        {"columns", "N", 0, "with --sheet: frames per row, 1..268 (default 8)", kPng | kXbm},
         {"interval", "MS", 0,
          "milliseconds per frame, 1..65535 (default: animation.txt, or\nwithout it the "
          "editor's 10)",
@@ -135,6 +162,9 @@ const std::vector<OptionDef>& importOptions() {
         {"invert", "", 0, "light pixels light their dots"},
         {"truncate", "", 0, "drop the pictures that would go past frame 267 instead of refusing"},
         {"create", "", 0, "start from an empty store when FILE does not exist"},
+        {"layout", "L", 0,
+         "the layout of C files: store, u8g2, xbm or gfx (default: the one\nthe file names, else "
+         "store)"},
     };
     return options;
 }
@@ -319,14 +349,41 @@ std::vector<OutputFile> exportC(const ExportContext& c, std::ostream& err) {
                 << " reaches beyond the exported frames " << range.first << ".." << range.last
                 << "\n";
     }
-    return {{c.output,
-             formatCHeader(c.store, range, name, fileName(c.input), play ? &*play : nullptr)}};
+    CArrayOptions options;
+    options.progmem = c.args.has("progmem");
+    if (auto v = c.args.value("layout")) options.layout = parseLayoutOption(*v);
+    return {{c.output, formatCHeader(c.store, range, name, fileName(c.input),
+                                     play ? &*play : nullptr, options)}};
+}
+
+std::vector<OutputFile> exportXbm(const ExportContext& c) {
+    std::string name = c.args.value("name").value_or("");
+    if (c.args.has("name")) {
+        if (!isValidCIdentifier(name))
+            throw UsageError("--name: '" + name + "' is not a usable C identifier");
+    } else {
+        // X11's habit: the picture is named after its file.
+        name = std::filesystem::path(c.output).stem().string();
+        if (c.output == "-" || !isValidCIdentifier(name)) name = "dotreel_frame";
+    }
+    const FrameRange range = framesOrUsed(c.args, c.store);
+    int columns = 8;
+    if (c.args.has("sheet")) {
+        if (auto v = c.args.value("columns"))
+            columns = parseInteger(*v, 1, kFrameCount, "--columns");
+    } else {
+        if (c.args.has("columns")) throw UsageError("--columns goes with --sheet");
+        if (range.count() != 1)
+            throw UsageError(
+                "an XBM file holds one picture: give one frame (--frames A) or --sheet");
+    }
+    return {{c.output, formatXbm(framesBitmap(c.store, range.frames(), columns), name)}};
 }
 
 int runExport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     if (args.positionals.size() != 1) throw UsageError("export needs exactly one FILE");
     const auto formatGiven = args.value("format");
-    if (!formatGiven) throw UsageError("export needs --format bin|ihex|c|png|gif");
+    if (!formatGiven) throw UsageError("export needs --format bin|ihex|c|xbm|png|gif");
     const std::string format = lowerCase(*formatGiven);
     const auto output = args.value("output");
     if (!output || output->empty()) throw UsageError("export needs -o OUTPUT");
@@ -334,7 +391,7 @@ int runExport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     const auto known = std::find(kFormatNames.begin(), kFormatNames.end(), format);
     if (known == kFormatNames.end())
         throw UsageError("--format: unknown format '" + *formatGiven +
-                         "' (bin, ihex, c, png, gif)");
+                         "' (bin, ihex, c, xbm, png, gif)");
     // Options that belong to other formats are mistakes, not silently ignored wishes.
     const unsigned bit = 1U << static_cast<unsigned>(known - kFormatNames.begin());
     for (const auto& option : exportOptions())
@@ -343,7 +400,7 @@ int runExport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
                              format);
     const bool toStdout = *output == "-";
     if (toStdout && (bit & (kPng | kGif)) != 0)
-        throw UsageError("-o -: only bin, ihex and c go to standard output");
+        throw UsageError("-o -: only bin, ihex, c and xbm go to standard output");
     if (toStdout && args.has("split"))
         throw UsageError("-o -: --split writes two files; give a file name");
 
@@ -355,6 +412,8 @@ int runExport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
         result.files = exportBytes(context, bit == kIhex);
     else if (bit == kC)
         result.files = exportC(context, err);
+    else if (bit == kXbm)
+        result.files = exportXbm(context);
     else if (pictureFunctions().exportPictures)
         result = pictureFunctions().exportPictures(format, context, err);
     else

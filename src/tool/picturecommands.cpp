@@ -1,5 +1,6 @@
 // The picture part of the tool: export to png and gif, and import. Linked into
 // "dotreel-tool-pictures" and the tests, never into dotreel-tool itself.
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -10,6 +11,7 @@
 #include "platform/textfile.h"
 #include "tool/commands.h"
 #include "tool/gifexport.h"
+#include "tool/layouts.h"
 #include "tool/outputs.h"
 #include "tool/pictures.h"
 #include "tool/render.h"
@@ -126,12 +128,41 @@ int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     options.dither = args.has("dither");
     options.invert = args.has("invert");
 
-    // Every picture is read and fitted before the frame file is touched.
-    std::vector<QImage> fitted;
+    std::optional<Layout> layout;
+    if (auto v = args.value("layout")) layout = parseLayoutOption(*v);
+    const bool anyC =
+        std::any_of(args.positionals.begin(), args.positionals.end(),
+                    [](const std::string& p) { return arrayKindOf(p) == ArrayKind::C; });
+    if (args.has("layout") && !anyC)
+        throw UsageError("--layout is for C files (.c, .h, .inc); no IMAGE is one");
+
+    // Everything is read (pictures fitted, arrays decoded) before the frame file is touched.
+    // A frame read from an array keeps its bytes; a picture is stored through the editor's
+    // transfer.
+    struct Piece {
+        QImage fitted;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Piece> fitted;
+    int fromArrays = 0;
     try {
-        for (const auto& path : args.positionals)
+        for (const auto& path : args.positionals) {
+            const ArrayKind kind = arrayKindOf(path);
+            if (kind != ArrayKind::None) {
+                ArrayFile file = readArrayFile(path, kind, layout);
+                if (file.strayBits > 0)
+                    err << "note: " << path << ": " << file.strayBits
+                        << " lit bits stand for no dot of the 122 x 32 (u8g2's columns 122..127, "
+                           "or the 6 bits after a row's last dot) and are left out\n";
+                if (!file.picture) {
+                    for (auto& frame : file.frames) fitted.push_back({QImage(), std::move(frame)});
+                    fromArrays += static_cast<int>(file.frames.size());
+                    continue;
+                }
+            }
             for (const QImage& picture : pictures::readPictures(path))
-                fitted.push_back(pictures::fitToLcd(picture, options.invert));
+                fitted.push_back({pictures::fitToLcd(picture, options.invert), {}});
+        }
     } catch (const pictures::PictureError& e) {
         throw ToolError(e.what());
     }
@@ -156,16 +187,31 @@ int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     } else {
         store = loadStore(*into);
     }
-    for (size_t i = 0; i < fitted.size(); ++i)
-        pictures::storePicture(fitted[i], options, *store, first + static_cast<int>(i));
+    for (size_t i = 0; i < fitted.size(); ++i) {
+        const int frame = first + static_cast<int>(i);
+        const std::vector<uint8_t>& bytes = fitted[i].bytes;
+        if (bytes.empty()) {
+            pictures::storePicture(fitted[i].fitted, options, *store, frame);
+            continue;
+        }
+        uint8_t* target = store->data() + static_cast<size_t>(frame) * kFrameBytes;
+        for (size_t k = 0; k < bytes.size(); ++k)
+            target[k] = options.invert ? static_cast<uint8_t>(~bytes[k]) : bytes[k];
+    }
     try {
         writeFileAtomically(*into, formatFrameFile(*store));
     } catch (const PlatformError& e) {
         throw ToolError("cannot write " + describeFailure(e, *into));
     }
     const int last = first + static_cast<int>(fitted.size()) - 1;
-    out << "wrote " << *into << ": frames " << first << ".." << last << " from " << fitted.size()
-        << (fitted.size() == 1 ? " picture" : " pictures") << "\n";
+    out << "wrote " << *into << ": frames " << first << ".." << last << " from ";
+    const int stored = static_cast<int>(fitted.size());
+    const int decoded = std::min(fromArrays, stored);
+    if (decoded == 0)
+        out << stored << (stored == 1 ? " picture" : " pictures") << "\n";
+    else
+        out << args.positionals.size() << (args.positionals.size() == 1 ? " file" : " files")
+            << " (" << decoded << " of the frames from arrays)\n";
     return kExitOk;
 }
 

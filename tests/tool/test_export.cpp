@@ -437,7 +437,7 @@ private slots:
         QTest::newRow("option twice")
             << QStringList{in, "--format", "c", "--format", "c", "-o", "x"} << 2 << "given twice";
         QTest::newRow("picture to standard output")
-            << QStringList{in, "--format", "png", "-o", "-"} << 2 << "only bin, ihex and c";
+            << QStringList{in, "--format", "png", "-o", "-"} << 2 << "only bin, ihex, c and xbm";
         QTest::newRow("split to standard output")
             << QStringList{in, "--format", "bin", "--split", "-o", "-"} << 2 << "two files";
         QTest::newRow("missing file")
