@@ -20,7 +20,7 @@ namespace dotreel {
 // permission (also for root), and anything that is not a regular file are refused. On any
 // failure the temporary file is removed, the old file is left exactly as it was (a failure to
 // sync the folder comes after the rename), and PlatformError is thrown. Returns the identity of
-// the new file as written, taken before the rename, so that a later change by anyone shows.
+// the new file as it stands under its name once renamed, so that a later change by anyone shows.
 FileIdentity writeFileAtomically(const std::string& path, std::string_view data, bool flush = true);
 
 // What a path names, symbolic links followed, found without opening it: opening a FIFO would
