@@ -193,7 +193,8 @@ FileIdentity writeFileAtomically(const std::string& path, std::string_view data,
         // EINVAL: the file system has no sync for folders, and nothing more can be done.
         const int err = ::fsync(dirfd) == 0 ? 0 : errno;
         closeFolder();
-        if (err != 0 && err != EINVAL) throw fileError(err, path);
+        if (err != 0 && err != EINVAL)
+            throw FolderSyncError(fileError(err, path), fileIdentity(written));
     }
     return fileIdentity(written);
 }
