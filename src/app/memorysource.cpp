@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string_view>
 
+#include "files/framefile.h"
 #include "platform/errors.h"
 #include "platform/safewrite.h"
 #include "platform/textfile.h"
@@ -24,6 +26,32 @@ bool gridIsFrame(const FrameMemory& memory, const DotGrid& grid, int frame) {
     const auto first = static_cast<ptrdiff_t>(frame) * kFrameBytes;
     return std::equal(stored->begin() + first, stored->begin() + first + kFrameBytes,
                       memory.begin() + first);
+}
+
+// Whether `now` differs from `then` in its status-change time alone.
+bool onlyStatusChanged(const FileIdentity& now, const FileIdentity& then) {
+    FileIdentity same = now;
+    same.changedSeconds = then.changedSeconds;
+    same.changedNanoseconds = then.changedNanoseconds;
+    return same == then && now != then;
+}
+
+// Whether the frame file at `path` reads as the memory whose fingerprint is `fingerprint`. A file
+// that cannot be read whole does not.
+bool readsAs(const std::string& path, uint64_t fingerprint) {
+    try {
+        FileTable files;
+        files.openForInput(1, path);
+        auto bytes = std::make_unique<FrameBytes>();
+        FrameFileReader(files.contents(1), path, *bytes).readLines();
+        auto memory = std::make_unique<FrameMemory>();
+        storeFrameBytes(*bytes, *memory);
+        return memoryFingerprint(*memory) == fingerprint;
+    } catch (const PlatformError&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -62,7 +90,12 @@ MemorySource sourceOnDisk(const std::string& dataFolder, const std::string& file
 bool replacingUnknownContent(const MemorySource& source, const std::string& fileName,
                              const std::string& path) {
     if (pathKind(path) != PathKind::RegularFile) return false;
-    return !source.known || source.fileName != fileName || fileIdentity(path) != source.identity;
+    if (!source.known || source.fileName != fileName) return true;
+    const FileIdentity now = fileIdentity(path);
+    if (now == source.identity) return false;
+    // Only the status-change time moved: a chmod, a new hard link, or a rewrite that put its
+    // modification time back. The content tells them apart.
+    return !onlyStatusChanged(now, source.identity) || !readsAs(path, source.fingerprint);
 }
 
 bool hasUnsavedWork(const MemorySource& source, const FrameMemory& memory, const DotGrid& grid,

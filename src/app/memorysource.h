@@ -38,8 +38,10 @@ MemorySource sourceOf(const std::string& fileName, const FileIdentity& identity,
                       const FrameMemory& memory);
 
 // Whether saving to `fileName` at `path` must ask first: the path names an existing regular file
-// (a link to one included) that is not the recorded source, or has changed since. A missing
-// path, or one that is no regular file (the write will fail and say so), asks nothing.
+// (a link to one included) that is not the recorded source, or has changed since. A file whose
+// status-change time alone moved (its mode changed, say) has changed only when it no longer
+// reads as the memory recorded. A missing path, or one that is no regular file (the write will
+// fail and say so), asks nothing.
 bool replacingUnknownContent(const MemorySource& source, const std::string& fileName,
                              const std::string& path);
 

@@ -28,16 +28,25 @@ const SaveTarget* targetFor(const std::array<bool, 4>& layerSelected) {
 
 // Writes `content` as `name` in `folder`, after `check` (which may throw) on every attempt. The
 // name is matched without regard to letter case on every attempt, so a "data.txt" already there
-// is the file replaced, and a folder created between a failure and a Retry is found.
-template <class Check>
+// is the file replaced, and a folder created between a failure and a Retry is found. `placed`
+// gets the identity of the new file as soon as it is in place: also when only the folder's sync
+// failed after the rename, before that failure is reported.
+template <class Check, class Placed>
 bool writeStep(ModMain& state, StepRunner& step, const std::string& folder, const char* name,
                const char* stepName, const std::string& content, bool flush, Check check,
-               FileIdentity& written) {
+               Placed placed) {
     state.strProcName = stepName;
     state.intFileNo = state.files.freeFile();
     return step([&] {
         check();
-        written = writeFileAtomically(resolveFileName(folder, name), content, flush);
+        FileIdentity written;
+        try {
+            written = writeFileAtomically(resolveFileName(folder, name), content, flush);
+        } catch (const FolderSyncError& e) {
+            placed(e.written());
+            throw;
+        }
+        placed(written);
     });
 }
 
@@ -57,18 +66,20 @@ bool saveAll(ModMain& state, Dialogs& dialogs, const SaveInput& input, bool flus
     StepRunner step(state, dialogs, kSaveTitle);
     // The whole text is ready before the file is touched.
     const std::string frameText = formatFrameFile(state.bytFrameData());
-    FileIdentity written;
     if (const SaveTarget* target = targetFor(input.layerSelected)) {
         const std::string path = resolveFileName(state.strDataPath, target->fileName);
         if (replacingUnknownContent(state.memorySource, target->fileName, path) &&
             !dialogs.askYesNo(kSaveTitle, replaceQuestionText(target->fileName)))
             return false;
+        // Once the file is in place the memory is what it holds, whatever happens after: a
+        // folder that could not be synced, a Cancel there, the settings.
+        auto placed = [&](const FileIdentity& written) {
+            state.memorySource = sourceOf(target->fileName, written, state.bytFrameData());
+        };
         if (!writeStep(
                 state, step, state.strDataPath, target->fileName, target->stepName, frameText,
-                flush, [] {}, written))
+                flush, [] {}, placed))
             return false;
-        // From now on the memory is what this file holds, whatever happens to the settings.
-        state.memorySource = sourceOf(target->fileName, written, state.bytFrameData());
     }
     const std::string settingsText =
         formatSettingsFile(input.settingsTexts[0], input.settingsTexts[1], input.settingsTexts[2]);
@@ -78,7 +89,7 @@ bool saveAll(ModMain& state, Dialogs& dialogs, const SaveInput& input, bool flus
             requireReadableSettingsText(static_cast<SettingsField>(i), input.settingsTexts[i]);
     };
     return writeStep(state, step, state.strSetPath, "animation.txt", "animation.txtの書き込み処理",
-                     settingsText, flush, checkTexts, written);
+                     settingsText, flush, checkTexts, [](const FileIdentity&) {});
 }
 
 }  // namespace dotreel

@@ -30,8 +30,9 @@ std::string replaceQuestionText(const std::string& fileName);
 // file exists and is not what the memory was loaded from or saved to (or has changed since),
 // asks first; No ends the save with nothing written. A failed write asks Retry or Cancel; Retry
 // writes the whole file again, Cancel ends the save with the file untouched and nothing
-// written after it. A written frame file becomes the memory's source. A settings text that
-// start-up could not read back fails the settings step like a failed write. Returns true when
+// written after it. A written frame file becomes the memory's source, also when only the sync of
+// its folder failed after it was put in place (that failure is still asked about). A settings text
+// that start-up could not read back fails the settings step like a failed write. Returns true when
 // everything was written. `flush` false skips forcing the data to the disk (for measurements
 // only).
 bool saveAll(ModMain& state, Dialogs& dialogs, const SaveInput& input, bool flush = true);

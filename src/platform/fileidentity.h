@@ -1,6 +1,8 @@
-// What identifies a file as it stands: its device and inode, size and modification time. Two
-// looks at a path that give the same identity saw the same, unchanged file; a file replaced by a
-// rename, or rewritten in place, gives another.
+// What identifies a file as it stands: its device and inode, size, modification time and
+// status-change time. Two looks at a path that give the same identity saw the same, unchanged
+// file; a file replaced by a rename, or rewritten in place, gives another. The status-change
+// time is what tells a rewrite whose modification time was put back (`touch -r`): no program
+// can set it, every write, rename, chmod or new link moves it on.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,8 @@ struct FileIdentity {
     int64_t size = 0;
     int64_t modifiedSeconds = 0;
     int64_t modifiedNanoseconds = 0;
+    int64_t changedSeconds = 0;  // st_ctim
+    int64_t changedNanoseconds = 0;
 
     bool operator==(const FileIdentity&) const = default;
 };

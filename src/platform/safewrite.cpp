@@ -180,13 +180,21 @@ FileIdentity writeFileAtomically(const std::string& path, std::string_view data,
     if (::fstat(fd, &written) != 0) throw fail(errno, true);
     if (::close(fd) != 0) throw fail(errno, false);
     if (::rename(tmpPath.c_str(), target.c_str()) != 0) throw fail(errno, false);
+    // The rename moves the file's status-change time on, so the identity is taken again from
+    // the name, as long as it still holds the file written; should another program have put
+    // its own there already, the identity from before the rename tells a later look so.
+    struct stat placed {};
+    if (::stat(target.c_str(), &placed) == 0 && placed.st_dev == written.st_dev &&
+        placed.st_ino == written.st_ino)
+        written = placed;
     if (flush) {
         // The rename reaches the disk only with the folder's entry; until then a power loss
         // can bring back the old file, so a failure here is reported, not taken as saved.
         // EINVAL: the file system has no sync for folders, and nothing more can be done.
         const int err = ::fsync(dirfd) == 0 ? 0 : errno;
         closeFolder();
-        if (err != 0 && err != EINVAL) throw fileError(err, path);
+        if (err != 0 && err != EINVAL)
+            throw FolderSyncError(fileError(err, path), fileIdentity(written));
     }
     return fileIdentity(written);
 }

@@ -101,6 +101,12 @@ const char kImportHelp[] =
     "A bit 1 is a lit dot (with --invert an unlit one).\n"
     "\n";
 
+// Said by every command that reads a frame file the way the editor does.
+const char kOddLinesHelp[] =
+    "\n"
+    "A FILE whose lines are not all two hexadecimal digits is read as the editor reads it,\n"
+    "with one warning naming the first such line; 'dotreel-tool check FILE' lists them.\n";
+
 // ---- the options, each declared once -----------------------------------------------------
 
 enum FormatBit : unsigned { kBin = 1, kIhex = 2, kC = 4, kPng = 8, kGif = 16, kXbm = 32 };
@@ -183,10 +189,10 @@ std::string exportHelp() {
                                        : prefix + ": " + std::string(option.help));
     }
     for (size_t i = 0; i < shown.size(); ++i) shown[i].help = texts[i];
-    return kExportHelp + describeOptions(shown);
+    return kExportHelp + describeOptions(shown) + kOddLinesHelp;
 }
 
-std::string importHelp() { return kImportHelp + describeOptions(importOptions()); }
+std::string importHelp() { return kImportHelp + describeOptions(importOptions()) + kOddLinesHelp; }
 
 struct Command {
     std::string (*help)();
@@ -219,10 +225,10 @@ int runCheck(const ParsedArgs& args, std::ostream& out, std::ostream&) {
 
 // ---- info --------------------------------------------------------------------------------
 
-int runInfo(const ParsedArgs& args, std::ostream& out, std::ostream&) {
+int runInfo(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     if (args.positionals.size() != 1) throw UsageError("info needs exactly one FILE");
     const std::string& path = args.positionals[0];
-    const auto store = loadStore(path);
+    const auto store = loadStore(path, err);
     const std::vector<int> used = usedFrames(*store);
     const int count = static_cast<int>(used.size());
 
@@ -405,7 +411,7 @@ int runExport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
         throw UsageError("-o -: --split writes two files; give a file name");
 
     const std::string& input = args.positionals[0];
-    const auto store = loadStore(input);
+    const auto store = loadStore(input, err);
     const ExportContext context{args, input, *output, *store};
     ExportResult result;
     if (bit == kBin || bit == kIhex)
@@ -475,7 +481,7 @@ std::string checkHelp() {
     }();
     return text;
 }
-std::string infoHelp() { return kInfoHelp; }
+std::string infoHelp() { return std::string(kInfoHelp) + kOddLinesHelp; }
 
 const std::map<std::string, Command, std::less<>>& commands() {
     static const std::map<std::string, Command, std::less<>> table = {

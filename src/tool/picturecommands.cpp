@@ -185,7 +185,7 @@ int runImport(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
         store = std::make_unique<FrameMemory>();
         store->fill(0);
     } else {
-        store = loadStore(*into);
+        store = loadStore(*into, err, "import writes them back as those bytes");
     }
     for (size_t i = 0; i < fitted.size(); ++i) {
         const int frame = first + static_cast<int>(i);

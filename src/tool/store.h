@@ -5,7 +5,9 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/frame.h"
@@ -31,6 +33,12 @@ FrameRange parseFrameRange(const std::string& text, const std::string& what);
 // hexadecimal byte reads as the editor reads it, lines after 131071 are ignored. A file with
 // fewer lines, or one that cannot be read, throws ToolError.
 std::unique_ptr<FrameMemory> loadStore(const std::string& path);
+
+// The same, and when lines 1..131072 are not all two hexadecimal digits (the editor reads them
+// all the same), one warning line to `warnings`: how many, the first with the byte it reads as,
+// and that `check` lists them. `consequence`, when given, is said after it.
+std::unique_ptr<FrameMemory> loadStore(const std::string& path, std::ostream& warnings,
+                                       std::string_view consequence = {});
 
 // True when frame `frame` holds at least one lit dot.
 bool frameHasLitDot(const FrameMemory& store, int frame);

@@ -116,9 +116,15 @@ private slots:
                 // A read-only frame file: the save is refused, given up, the file kept.
                 const std::string before = readFile(frameFile);
                 QVERIFY(::chmod(frameFile.c_str(), 0444) == 0);
+                // The chmod moved the file's status-change time: taken as the memory's file
+                // again, so that the one dialog is the failed write's, not the question.
+                state->memorySource =
+                    sourceOnDisk(state->strDataPath, frameFileForSave(onlyOption(option)),
+                                 state->bytFrameData());
                 const size_t asked = prompt.calls.size();
                 QVERIFY(!saveAll(*state, prompt, input, false));
                 QCOMPARE(prompt.calls.size(), asked + 1);
+                QCOMPARE(prompt.calls.back().kind, DialogKind::StepFailure);
                 QVERIFY(readFile(frameFile) == before);
                 QVERIFY(::chmod(frameFile.c_str(), 0644) == 0);
                 ++failedSaves;

@@ -15,6 +15,7 @@
 #include "app/memorysource.h"
 #include "app/save.h"
 #include "core/frame.h"
+#include "diskfiles.h"
 #include "layertestfiles.h"
 
 using namespace dotreel;
@@ -213,6 +214,10 @@ private slots:
                                                      << "replaced" << true;
         QTest::newRow("touched") << "FirstData.txt"
                                  << "touched" << true;
+        QTest::newRow("rewritten in place, its times put back") << "FirstData.txt"
+                                                                << "rewritten" << true;
+        QTest::newRow("its mode changed, the content kept") << "FirstData.txt"
+                                                            << "chmod" << false;
         QTest::newRow("removed") << ""
                                  << "removed" << false;
         QTest::newRow("a link to it") << "FirstData.txt"
@@ -224,18 +229,25 @@ private slots:
         QFETCH(bool, asked);
         const std::string file = dataFile("FirstData.txt");
         const std::string old = frameText([](int k) { return patternByte(k, 9); });
+        std::string onDisk = old;  // what a No must leave there
         writeFile(file, old);
         writeFile(dataFile("SecondData.txt"), old);
         writeFile(settingsFile(), "1\r\n2\r\n3\r\n");
+        // The memory was loaded from the file as it was, and has changed since.
         if (!source.isEmpty())
             state_->memorySource =
-                sourceOnDisk(state_->strDataPath, source.toStdString(), state_->bytFrameData());
+                sourceOnDisk(state_->strDataPath, source.toStdString(), *patternMemory(9));
         if (change == "replaced") {
             writeFile(file + ".new", old);
             QCOMPARE(std::rename((file + ".new").c_str(), file.c_str()), 0);
         } else if (change == "touched") {
             const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
             QCOMPARE(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+        } else if (change == "rewritten") {
+            onDisk = frameText([](int k) { return patternByte(k, 3); });
+            QVERIFY(support::rewriteKeepingTimes(file, onDisk));
+        } else if (change == "chmod") {
+            QCOMPARE(::chmod(file.c_str(), 0600), 0);
         } else if (change == "removed") {
             QVERIFY(QFile::remove(QString::fromStdString(file)));
         } else if (change == "linked") {
@@ -243,7 +255,7 @@ private slots:
                                   QString::fromStdString(dataFile("real.txt"))));
             QCOMPARE(::symlink("real.txt", file.c_str()), 0);
             state_->memorySource =
-                sourceOnDisk(state_->strDataPath, "FirstData.txt", state_->bytFrameData());
+                sourceOnDisk(state_->strDataPath, "FirstData.txt", *patternMemory(9));
         }
         prompt_.answers = {Answer::No};
         QCOMPARE(saveAll(*state_, prompt_, saveInput(kImage)), !asked);
@@ -253,7 +265,7 @@ private slots:
             QCOMPARE(prompt_.calls[0].title, std::string("cmdFile.Click"));
             QCOMPARE(prompt_.calls[0].buttons, (std::vector<Answer>{Answer::Yes, Answer::No}));
             QVERIFY(prompt_.calls[0].text.find("「FirstData.txt」") != std::string::npos);
-            QVERIFY(readFile(file) == old);
+            QVERIFY(readFile(file) == onDisk);
             QCOMPARE(readFile(settingsFile()), std::string("1\r\n2\r\n3\r\n"));
             // Yes goes on as if nothing had been asked.
             prompt_.answers = {Answer::Yes};
@@ -271,8 +283,9 @@ private slots:
         const std::string old = frameText([](int k) { return patternByte(k, 6); });
         writeFile(dataFile("FirstData.txt"), old);
         state_->memorySource =
-            sourceOnDisk(state_->strDataPath, "FirstData.txt", state_->bytFrameData());
+            sourceOnDisk(state_->strDataPath, "FirstData.txt", *patternMemory(6));
         writeFile(settingsFile(), "1\r\n2\r\n3\r\n");
+        // Made read-only after it was loaded: only its status-change time moves.
         QCOMPARE(::chmod(dataFile("FirstData.txt").c_str(), 0444), 0);
         prompt_.answers = {Answer::Retry, Answer::Cancel};
         QVERIFY(!saveAll(*state_, prompt_, saveInput(kImage)));

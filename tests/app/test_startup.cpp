@@ -9,6 +9,7 @@
 #include "app/modmain.h"
 #include "app/startup.h"
 #include "app/steprunner.h"
+#include "diskfiles.h"
 #include "hostilefiles.h"
 #include "scripteddialogs.h"
 #include "windowfixture.h"
@@ -78,6 +79,7 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::newRow("unchanged") << "";
         QTest::newRow("replaced by another file") << "replace";
+        QTest::newRow("rewritten in place, its times put back") << "rewrite";
         QTest::newRow("one line short") << "short";
         QTest::newRow("removed") << "remove";
         QTest::newRow("another spelling sorts first") << "FIRSTDATA.TXT";
@@ -95,6 +97,8 @@ private slots:
         if (change == "replace") {
             QVERIFY(writeBytes(image + ".new", formatFrameFile(*other)));
             QVERIFY(QFile::remove(image) && QFile::rename(image + ".new", image));
+        } else if (change == "rewrite") {
+            QVERIFY(support::rewriteKeepingTimes(image.toStdString(), formatFrameFile(*other)));
         } else if (change == "remove") {
             QVERIFY(QFile::remove(image));
         } else if (change == "FIRSTDATA.TXT") {

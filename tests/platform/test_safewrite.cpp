@@ -217,6 +217,7 @@ private slots:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), static_cast<int>(ErrorKind::IoError));
         QCOMPARE(entriesOf(dir_.path()), QStringList{"FirstData.txt"});
+        QCOMPARE(readRaw(file), std::string("new"));  // renamed into place all the same
     }
 };
 

@@ -1,6 +1,6 @@
 // Real files in temporary folders for the tests of whole-file writes: contents, modes, owners,
-// the entries a folder holds (hidden ones included, so a left-over temporary file shows), and a
-// write run in a child process, also as another user.
+// the entries a folder holds (hidden ones included, so a left-over temporary file shows), a
+// write run in a child process, also as another user, and a rewrite that hides its own time.
 #pragma once
 
 #include <QDir>
@@ -10,10 +10,15 @@
 #include <sstream>
 #include <string>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 namespace support {
 
@@ -65,6 +70,34 @@ inline int exitCodeOfChild(const std::function<int()>& body, bool asOtherUser = 
     int status = 0;
     if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+// Rewrites the file at `path` in place (the same inode) with `content` and puts its access and
+// modification times back, as `touch -r` after an edit does: only the status-change time, which
+// no program can set, still tells that it changed. Waits first until the clock that stamps files
+// has passed the file's present status-change time, so the rewrite cannot share it. True when
+// device, inode, size and modification time came out as before (`content` of the old size).
+inline bool rewriteKeepingTimes(const std::string& path, const std::string& content) {
+    const struct stat before = statOf(path);
+    for (;;) {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (now.tv_sec > before.st_ctim.tv_sec ||
+            (now.tv_sec == before.st_ctim.tv_sec && now.tv_nsec > before.st_ctim.tv_nsec))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool written =
+        ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    ::close(fd);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    if (!written || ::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return false;
+    const struct stat after = statOf(path);
+    return after.st_dev == before.st_dev && after.st_ino == before.st_ino &&
+           after.st_size == before.st_size && after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+           after.st_mtim.tv_nsec == before.st_mtim.tv_nsec;
 }
 
 }  // namespace support

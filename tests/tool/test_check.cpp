@@ -1,4 +1,5 @@
 // check: what it reports about frame files and "animation.txt", and its exit status.
+#include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -203,6 +204,76 @@ private slots:
                      run.out.c_str());
         else
             QVERIFY2(run.out.find(" more\n") != std::string::npos, run.out.c_str());
+    }
+
+    // export, info and import --into read lines that are not two hexadecimal digits as the
+    // editor does, and say so once: the first such line and how many there are.
+    void oddLinesAreReadAsTheEditorReadsThemWithOneWarning_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("odd");  // put at `line` (and at the last line when count 2)
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("byte");  // what the editor reads at `line`
+        QTest::addColumn<QString>("shown");
+        for (const char* command : {"export", "info", "import"}) {
+            const std::string c = command;
+            QTest::newRow((c + ": zz twice").c_str())
+                << command << "zz" << 3 << 2 << 0x00 << "has 2 lines that are not";
+            QTest::newRow((c + ": a lone 5").c_str())
+                << command << "5" << 4 << 1 << 0x50 << "has 1 line that is not";
+            QTest::newRow((c + ": a 10 MB line").c_str())
+                << command << "long" << 2 << 1 << 0xAA
+                << "line 2, \"" + QString(40, 'A') + "\"... (10485760 bytes in all), read as 0xAA";
+            QTest::newRow((c + ": clean").c_str()) << command << "" << 2 << 0 << 0x00 << "";
+        }
+    }
+    void oddLinesAreReadAsTheEditorReadsThemWithOneWarning() {
+        QFETCH(QString, command);
+        QFETCH(QString, odd);
+        QFETCH(int, line);
+        QFETCH(int, count);
+        QFETCH(int, byte);
+        QFETCH(QString, shown);
+        std::string text = frameText(131072);
+        const std::string oddText = odd == "long" ? std::string(10u << 20, 'A') : str(odd);
+        if (count == 2) replaceLine(text, 131072, oddText);
+        if (count > 0) replaceLine(text, line, oddText);
+        const QString file = dir_.filePath("FirstData.txt");
+        writeAll(file, text);
+        const QString output = dir_.filePath("out.bin");
+        QFile::remove(output);
+        std::vector<std::string> args{str(command), str(file)};
+        if (command == "export") args = {"export", str(file), "--format", "bin", "-o", str(output)};
+        if (command == "import") {
+            QImage white(4, 4, QImage::Format_RGB32);
+            white.fill(Qt::white);
+            QVERIFY(white.save(dir_.filePath("white.png")));
+            args = {"import", str(dir_.filePath("white.png")), "--into", str(file), "--at", "100"};
+        }
+        const Run r = fixtures::run(args);
+        QCOMPARE(r.code, 0);
+        QVERIFY(
+            fixtures::run({str(command), "--help"}).out.find("'dotreel-tool check FILE' lists") !=
+            std::string::npos);
+        const QString err = QString::fromStdString(r.err);
+        QCOMPARE(err.count("warning:"), count == 0 ? 0 : 1);
+        if (count > 0) {
+            const QString hex = QString::number(byte, 16).toUpper().rightJustified(2, '0');
+            const QString first =
+                odd == "long" ? shown
+                              : QString("line %1, \"%2\", read as 0x%3").arg(line).arg(odd, hex);
+            for (const QString& part : {first, shown, QString("dotreel-tool check")})
+                QVERIFY2(err.contains(part), qPrintable(err + " lacks " + part));
+        }
+        // Read as the editor reads it; import writes the file back as those bytes.
+        if (command == "export")
+            QCOMPARE(static_cast<uint8_t>(readAll(output).at(static_cast<size_t>(line - 1))),
+                     static_cast<uint8_t>(byte));
+        if (command == "import") {
+            const auto imported = readStore(file);
+            QVERIFY(imported != nullptr);
+            QCOMPARE((*imported)[static_cast<size_t>(line - 1)], static_cast<uint8_t>(byte));
+        }
     }
 
     void helpSaysWhatIsAnErrorAndWhatAWarning() {
