@@ -88,8 +88,10 @@ std::array<uint8_t, kFrameBytes> gridFrameBytes(const DotGrid& grid) {
     std::array<uint8_t, kFrameBytes> bytes{};
     for (int j = 0; j < kFrameBytes; ++j) {
         unsigned b = 0;
-        for (int i = 0; i < 8; ++i)
-            if (grid.intDot[static_cast<size_t>(8 * j + i)] == kDotOn) b |= 1u << i;
+        for (int i = 0; i < 8; ++i) {
+            const int dot = 8 * j + i;
+            if (grid.intDot[static_cast<size_t>(dot)] == kDotOn) b |= 1u << i;
+        }
         bytes[static_cast<size_t>(j)] = static_cast<uint8_t>(b);
     }
     return bytes;

@@ -39,7 +39,7 @@ constexpr std::array kTable{
     KeyRow{keys(QKeyCombination(Qt::Key_End)), nullptr, KeyAction::EndFrame, "hscFrame(0)",
            "再生の終了フレーム", "the playback end frame"},
     KeyRow{keys(kCtrl | Qt::Key_Return, kCtrl | Qt::Key_Enter), nullptr, KeyAction::StartStop,
-           "cmdFrame(2)", "再生の開始／停止（START / STOP）", "\"START\" / \"STOP\""},
+           "cmdFrame(2)", "再生の開始／停止（START / STOP）", R"("START" / "STOP")"},
     KeyRow{keys(kCtrl | Qt::Key_Z), nullptr, KeyAction::Undo, "cmdDrawTool(1)",
            "フレームメモリへの最後の変更を元に戻す", "undo the last change to the frame memory"},
     KeyRow{keys(kCtrl | kShift | Qt::Key_Z, kCtrl | Qt::Key_Y), nullptr, KeyAction::Redo,

@@ -136,7 +136,7 @@ constexpr std::array kTooltips{
 std::span<const Tooltip> tooltipTable() { return kTooltips; }
 
 QString tooltipText(const Tooltip& tip) {
-    const QString text = QString::fromUtf8(tip.text);
+    QString text = QString::fromUtf8(tip.text);
     QStringList keys;
     for (const KeyRow& row : keyTable())
         if (row.control != nullptr && qstrcmp(row.control, tip.control) == 0) keys << keyNames(row);
