@@ -84,6 +84,19 @@ void Bit_Convert(const FrameMemory& bytFrameData, DotGrid& grid, int32_t frame) 
         bytFrameData.data() + static_cast<size_t>(base), kFrameBytes));
 }
 
+std::array<uint8_t, kFrameBytes> gridFrameBytes(const DotGrid& grid) {
+    std::array<uint8_t, kFrameBytes> bytes{};
+    for (int j = 0; j < kFrameBytes; ++j) {
+        unsigned b = 0;
+        for (int i = 0; i < 8; ++i) {
+            const int dot = 8 * j + i;
+            if (grid.intDot[static_cast<size_t>(dot)] == kDotOn) b |= 1u << i;
+        }
+        bytes[static_cast<size_t>(j)] = static_cast<uint8_t>(b);
+    }
+    return bytes;
+}
+
 void Bit_Data_Set(FrameMemory& bytFrameData, const DotGrid& grid, int32_t frame) {
     const int64_t base = frameBase(frame);
     for (int j = 0; j < kFrameBytes; ++j) {

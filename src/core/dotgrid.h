@@ -68,6 +68,9 @@ private:
 // bytes lie outside the frame memory throws PlatformError(OutOfRange) before anything changes.
 void Bit_Convert(const FrameMemory& bytFrameData, DotGrid& grid, int32_t frame);
 
+// The 488 bytes that Bit_Data_Set would store for the grid as it stands (only -1 counts as on).
+std::array<uint8_t, kFrameBytes> gridFrameBytes(const DotGrid& grid);
+
 // Rebuilds the 488 bytes of frame `frame` from intDot; only -1 counts as on. Same range check.
 void Bit_Data_Set(FrameMemory& bytFrameData, const DotGrid& grid, int32_t frame);
 

@@ -137,6 +137,24 @@ QImage fitToLcd(const QImage& picture, bool invert) {
 
 void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemory& store,
                   int frame) {
+    DotGrid grid;
+    pictureToGrid(fitted, options, grid);
+    Bit_Data_Set(store, grid, frame);
+}
+
+QImage framePicture(std::span<const uint8_t, kFrameBytes> bytes) {
+    QImage picture(kColumns, kRows, QImage::Format_Mono);
+    picture.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    for (int row = 0; row < kRows; ++row)
+        for (int column = 0; column < kColumns; ++column) {
+            const int index = dotIndexAt(row, column);
+            picture.setPixel(column, row,
+                             (bytes[static_cast<size_t>(index / 8)] >> (index % 8)) & 1U);
+        }
+    return picture;
+}
+
+void pictureToGrid(const QImage& fitted, const ImportOptions& options, DotGrid& grid) {
     // Grey levels with the lit side low, so that one rule serves both polarities.
     std::vector<double> level(static_cast<size_t>(kColumns * kRows));
     for (int row = 0; row < kRows; ++row) {
@@ -148,7 +166,6 @@ void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemor
         }
     }
 
-    DotGrid grid;
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
             const auto at = (static_cast<size_t>(row) * kColumns) + static_cast<size_t>(column);
@@ -171,7 +188,6 @@ void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemor
             spread(1, 1, 1.0 / 16);
         }
     }
-    Bit_Data_Set(store, grid, frame);
 }
 
 }  // namespace dotreel::pictures

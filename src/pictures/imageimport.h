@@ -6,10 +6,12 @@
 
 #include <QImage>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/dotgrid.h"
 #include "core/frame.h"
 
 namespace dotreel::pictures {
@@ -42,6 +44,12 @@ std::optional<LcdPitch> lcdPitchOf(QSize size);
 // to fit keeping its aspect (whole-number enlargements keep hard edges), centred on an unlit
 // background. A picture of an LCD rendering's size is read at its dots' centres instead.
 QImage fitToLcd(const QImage& picture, bool invert);
+
+// The fitted picture made two-level into the dot state of `grid` (intDot only, not the look).
+void pictureToGrid(const QImage& fitted, const ImportOptions& options, DotGrid& grid);
+
+// A frame as a 122 x 32 one-bit picture, lit dots black on white, as the LCD shows it.
+QImage framePicture(std::span<const uint8_t, kFrameBytes> bytes);
 
 // Stores the fitted picture into frame `frame` of `store`, through the editor's own transfer.
 void storePicture(const QImage& fitted, const ImportOptions& options, FrameMemory& store,

@@ -46,7 +46,7 @@ std::pair<int, int> latticeSpan(int from, int to, int count) {
 }  // namespace
 
 DotView::DotView(DotGrid& grid, QWidget* parent)
-    : QWidget(parent), grid_(grid), isStale_(kDotCount, false) {
+    : QWidget(parent), grid_(grid), isStale_(kDotCount, false), onion_(kDotCount, 0) {
     // The dots are no controls of their own: presses and moves over them belong to the window.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     grid_.setObserver(this);
@@ -96,11 +96,7 @@ void DotView::renderAllInsides() {
     std::array<QRgb, kColumns> fills{};
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
-            const int index = dotIndexAt(row, column);
-            fills[static_cast<size_t>(column)] = grid_.fillStyle(index) == kFillSolid
-                                                     ? qRgb(0, 0, 0)
-                                                 : onGreyBlock(index) ? kGreyBlock.rgb()
-                                                                      : white_;
+            fills[static_cast<size_t>(column)] = insideColour(dotIndexAt(row, column));
         }
         const int top = kOrigin + row * kPitch + 1;
         for (int y = top; y < top + kDotSize - 2; ++y) {
@@ -143,10 +139,45 @@ void DotView::writeRect(const QRect& rect, QRgb colour) {
 
 // Only the inside of a dot changes with its fill; its border is shared with its neighbours.
 void DotView::renderDot(int index) {
-    const QRgb fill = grid_.fillStyle(index) == kFillSolid ? qRgb(0, 0, 0)
-                      : onGreyBlock(index)                 ? kGreyBlock.rgb()
-                                                           : white_;
-    writeRect(dotRect(index).adjusted(1, 1, -1, -1), fill);
+    writeRect(dotRect(index).adjusted(1, 1, -1, -1), insideColour(index));
+}
+
+QRgb DotView::insideColour(int index) const {
+    if (grid_.fillStyle(index) == kFillSolid) return qRgb(0, 0, 0);
+    const QRgb background = onGreyBlock(index) ? kGreyBlock.rgb() : white_;
+    const uint8_t onion = onion_[static_cast<size_t>(index)];
+    if (onion == 0) return background;
+    return onionTone(background, (onion & 1) != 0, (onion & 2) != 0);
+}
+
+QRgb DotView::onionTone(QRgb background, bool previous, bool next) {
+    // Kept of the background: the previous frame a third darker, the next a fifth, both a half.
+    const int keep = previous && next ? 50 : previous ? 65 : next ? 80 : 100;
+    auto scale = [keep](int channel) { return (channel * keep + 50) / 100; };
+    return qRgb(scale(qRed(background)), scale(qGreen(background)), scale(qBlue(background)));
+}
+
+void DotView::setOnionSkin(OnionSkin mode, const uint8_t* previous, const uint8_t* next) {
+    if (mode == OnionSkin::Off && onionMode_ == OnionSkin::Off) return;  // every tick while off
+    std::vector<uint8_t> onion(kDotCount, 0);
+    if (mode != OnionSkin::Off) {
+        if (mode != OnionSkin::PreviousAndNext) next = nullptr;
+        for (int index = 0; index < kDotCount; ++index) {
+            const int byte = index / 8;
+            const int bit = index % 8;
+            uint8_t o = 0;
+            if (previous != nullptr && ((previous[byte] >> bit) & 1) != 0) o |= 1;
+            if (next != nullptr && ((next[byte] >> bit) & 1) != 0) o |= 2;
+            onion[static_cast<size_t>(index)] = o;
+        }
+    }
+    onionMode_ = mode;
+    if (onion == onion_) return;
+    onion_ = std::move(onion);
+    // Every unlit dot may change its tone: all insides are drawn again, the whole grid repainted.
+    allStale_ = true;
+    if (unflushed_.size() <= kMaxSeparateDots) unflushed_.resize(kMaxSeparateDots + 1, 0);
+    queueFlush();
 }
 
 DotView::~DotView() { grid_.setObserver(nullptr); }
@@ -287,7 +318,12 @@ void DotView::paintArea(QPainter& painter, const QRect& area) const {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             const int index = dotIndexAt(row, column);
             QColor fill = onGreyBlock(index) ? kGreyBlock : white;
-            if (grid_.fillStyle(index) == kFillSolid) fill = Qt::black;
+            if (grid_.fillStyle(index) == kFillSolid) {
+                fill = Qt::black;
+            } else if (const uint8_t onion = onion_[static_cast<size_t>(index)]; onion != 0) {
+                fill = QColor::fromRgb(onionTone(fill.rgb(), (onion & 1) != 0, (onion & 2) != 0));
+                fill.setAlpha(white.alpha());
+            }
             paintSquare(dotRect(index), fill);
         }
     }

@@ -16,6 +16,9 @@
 
 namespace dotreel {
 
+// The onion skin: lit dots of the neighbouring frames shown faintly in the grid's unlit dots.
+enum class OnionSkin : uint8_t { Off, Previous, PreviousAndNext };
+
 class DotView : public QWidget, public DotObserver {
     Q_OBJECT
 public:
@@ -36,6 +39,16 @@ public:
     // True when the 8 x 8 block of the page holding the dot is light grey rather than white.
     static bool onGreyBlock(int index);
 
+    // The onion skin's frames: the bytes of the previous and the next frame (null: none, as
+    // before frame 0), shown under the unlit dots; nothing of the grid changes. The view is drawn
+    // anew only when what it shows differs.
+    void setOnionSkin(OnionSkin mode, const uint8_t* previous, const uint8_t* next);
+    OnionSkin onionSkin() const { return onionMode_; }
+    // The colour of an unlit dot's inside on `background` when the previous and / or the next
+    // frame light it: a tone between the background and black, lighter for the next frame, so a
+    // grey block's tone stays darker than a white block's and the checkerboard still reads.
+    static QRgb onionTone(QRgb background, bool previous, bool next);
+
     void dotChanged(int index) override;
     void dotsChanged(std::span<const int> indexes) override;
 
@@ -54,6 +67,7 @@ private:
     // picture is never drawn.
     static QRegion shownParts(const QRegion& area);
 
+    QRgb insideColour(int index) const;
     void renderAll();
     void renderDot(int index);
     // Draws the recorded dots into the picture: one by one when few, else all insides in a pass.
@@ -77,6 +91,9 @@ private:
     std::vector<int> unflushed_;
     bool flushQueued_ = false;
     class PacedUpdates* pacer_ = nullptr;
+    OnionSkin onionMode_ = OnionSkin::Off;
+    // Per dot: bit 0 lit in the previous frame, bit 1 lit in the next (all 0 while off).
+    std::vector<uint8_t> onion_;
 };
 
 }  // namespace dotreel

@@ -359,6 +359,7 @@ void frmMain::hscFrame_Change(int16_t Index) {
             return;
         }
         state_.intFrameNo = static_cast<int16_t>(v);
+        refreshOnionSkin();
         writeWithoutRepaint(txtScroll, [&] { txtScroll->setText(decimal(state_.intFrameNo)); });
         pacedUpdates->update(txtScroll);
     } else if (Index == 1) {
@@ -369,6 +370,7 @@ void frmMain::hscFrame_Change(int16_t Index) {
 }
 
 void frmMain::mousePressEvent(QMouseEvent* event) {
+    if (shape_ != nullptr || startShape(*event)) return;
     Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
                    static_cast<float>(event->position().x() * kTwipsPerPixel),
                    static_cast<float>(event->position().y() * kTwipsPerPixel));
@@ -382,9 +384,45 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::mouseMoveEvent(QMouseEvent* event) {
+    const auto X = static_cast<float>(event->position().x() * kTwipsPerPixel);
+    const auto Y = static_cast<float>(event->position().y() * kTwipsPerPixel);
+    if (shape_ != nullptr) {
+        if (const auto end = latticeAtTwips(X, Y)) shape_->moveTo(*end);
+        return;
+    }
+    // Shift without a button lifts the pencil and the eraser, so that the pointer can go to
+    // where a line is to start without drawing its way there.
+    const bool drawingMode = state_.bytDrawMode == 1 || state_.bytDrawMode == 2;
+    if (drawingMode && event->buttons() == Qt::NoButton &&
+        event->modifiers().testFlag(Qt::ShiftModifier))
+        return;
     Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()),
                    static_cast<float>(event->position().x() * kTwipsPerPixel),
                    static_cast<float>(event->position().y() * kTwipsPerPixel));
+}
+
+bool frmMain::startShape(const QMouseEvent& event) {
+    const bool drawingMode = state_.bytDrawMode == 1 || state_.bytDrawMode == 2;
+    if (!drawingMode || !event.modifiers().testFlag(Qt::ShiftModifier)) return false;
+    const auto start = latticeAtTwips(static_cast<float>(event.position().x() * kTwipsPerPixel),
+                                      static_cast<float>(event.position().y() * kTwipsPerPixel));
+    if (!start) return false;
+    const ShapeKind kind =
+        event.modifiers().testFlag(Qt::ControlModifier) ? ShapeKind::Rectangle : ShapeKind::Line;
+    shape_ = std::make_unique<ShapeStroke>(state_.dots, kind, state_.bytDrawMode == 1, *start);
+    return true;
+}
+
+void frmMain::mouseReleaseEvent(QMouseEvent* event) {
+    if (shape_ == nullptr) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    if (const auto end = latticeAtTwips(static_cast<float>(event->position().x() * kTwipsPerPixel),
+                                        static_cast<float>(event->position().y() * kTwipsPerPixel)))
+        shape_->moveTo(*end);
+    // The shape stays on the grid as drawing, unstored until 記憶 like any other.
+    shape_.reset();
 }
 
 }  // namespace dotreel

@@ -14,6 +14,8 @@
 #include "app/history.h"
 #include "app/modmain.h"
 #include "app/steprunner.h"
+#include "draw/shapes.h"
+#include "layers/framecommand.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -76,6 +78,31 @@ public:
     static constexpr const char* kDropTitle = "Form_DragDrop";
     void dropPictures(const std::vector<std::string>& paths, bool dither);
 
+    // Insert, duplicate, delete or move the frame on show (one history step), then show the
+    // frame the command names. Insert and duplicate ask first when frame 267 is not empty.
+    static constexpr const char* kFrameCommandTitle = "frameCommand";
+    void frameCommand(FrameCommand command);
+
+    // The onion skin (O): off -> the previous frame -> previous and next -> off. A view only: the
+    // dot state, the memory and every handler see nothing of it. It follows the frame on show,
+    // during playback too.
+    void cycleOnionSkin();
+
+    // The system clipboard. copyGrid: the grid as on screen (unstored drawing included), as a
+    // 122 x 32 one-bit PNG and as the frame's 488 bytes in the frame file's text form. pasteGrid:
+    // those bytes as they are, or a picture fitted as import fits it (threshold, or dithered),
+    // into the grid as unstored drawing. copyRange / pasteRange: the playback range's frames as
+    // that text, pasted into the frames from the one on show on (one history step). Anything
+    // else on the clipboard: a warning, nothing changed.
+    static constexpr const char* kClipboardTitle = "Clipboard";
+    void copyGrid();
+    void pasteGrid(bool dither);
+    void copyRange();
+    void pasteRange();
+
+    // Shows the key sheet (F1, ?), a window of its own, made on first use.
+    void showKeySheet();
+
     // Controls, named and indexed as designed.
     QGroupBox *fraPattern, *fraDrawTool, *fraScroll, *fraFrame, *fraLayer, *fraFile;
     std::array<QGroupBox*, 2> fraSpace;
@@ -98,16 +125,23 @@ public:
 protected:
     void mousePressEvent(QMouseEvent*) override;  // -> Form_MouseDown with position x 15
     void mouseMoveEvent(QMouseEvent*) override;   // -> Form_MouseMove with position x 15
-    void closeEvent(QCloseEvent*) override;       // -> Form_QueryUnload
+    // Only a line or rectangle being drawn hears the release; otherwise it stays unhandled.
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void closeEvent(QCloseEvent*) override;  // -> Form_QueryUnload
 
 private:
     class SettingsControls;
+    // Pencil and eraser with Shift (a line) or Ctrl+Shift (a rectangle) held at the press: the
+    // press starts a shape instead of reaching Form_MouseDown. True when one was started.
+    bool startShape(const QMouseEvent& event);
     void createControls();
     void connectControls();
     // Taken before a command changes the frame memory; given back once it has, as one step.
     History::Before memoryBefore() const;
     void memoryChanged(const History::Before& before);
     void showSelectedFrame();
+    // Gives the view the neighbours of the selector's frame as the memory now holds them.
+    void refreshOnionSkin();
     MemorySourceRecord memorySource() const;
     void setMemorySource(const MemorySourceRecord& source);
 
@@ -117,6 +151,7 @@ private:
     std::unique_ptr<TrackedDialogs> dialogs_;
     std::string appFolder_;
     History history_;
+    std::unique_ptr<ShapeStroke> shape_;  // the line or rectangle being dragged, if any
     // The image layer read on another thread while the window is built; Form_Load takes it.
     std::unique_ptr<class FrameFileReadAhead> readAhead_;
 };

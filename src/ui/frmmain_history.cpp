@@ -24,6 +24,7 @@ frmMain::History::Before frmMain::memoryBefore() const {
 
 void frmMain::memoryChanged(const History::Before& before) {
     history_.commit(before, storedBytes(state_.bytFrameData()), memorySource());
+    refreshOnionSkin();
 }
 
 void frmMain::undoMemory() {
@@ -53,6 +54,7 @@ void frmMain::showSelectedFrame() {
     } catch (const PlatformError&) {
         // Only before start-up has limited the frame selector to 0..267.
     }
+    refreshOnionSkin();
 }
 
 }  // namespace dotreel

@@ -1,13 +1,16 @@
 #include "ui/tooltips.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
+
+#include "ui/shortcuts.h"
 
 namespace dotreel {
 namespace {
 
-// The keys named here are those of the window's keyboard (ui/shortcuts), in Qt's own spelling.
+// No key is named here: applyTooltips adds each control's keys from the one key table.
 constexpr std::array kTooltips{
     Tooltip{"fraPattern",
             "描画パターン：グリッド全体を一度に変えます\n"
@@ -28,8 +31,8 @@ constexpr std::array kTooltips{
             "描画モード切替：クリック → 鉛筆 → 消しゴム\n"
             "Draw mode: click toggles a dot → pencil → eraser"},
     Tooltip{"cmdDrawTool(1)",
-            "記憶：グリッドを現在のフレームに書き込みます（Ctrl+Z で元に戻す）\n"
-            "Store the grid into the current frame (Ctrl+Z undoes it)"},
+            "記憶：グリッドを現在のフレームに書き込みます（元に戻せます）\n"
+            "Store the grid into the current frame (can be undone)"},
     Tooltip{"cmdDrawTool(2)",
             "取消し：グリッドを記憶済みのフレームに戻します\n"
             "Revert the grid to the stored frame"},
@@ -63,19 +66,19 @@ constexpr std::array kTooltips{
             "フレーム：表示するフレームと再生範囲・間隔\n"
             "Frame: the frame on show, the playback range and interval"},
     Tooltip{"hscFrame(0)",
-            "表示するフレーム 0〜267（PgDown/PgUp：±1、Home/End：開始/終了）\n"
-            "Frame on show, 0..267 (PgDown/PgUp: ±1, Home/End: start/end)"},
+            "表示するフレーム 0〜267\n"
+            "Frame on show, 0..267"},
     Tooltip{"hscFrame(1)", "再生間隔 1〜1000 ms\nPlayback interval, 1..1000 ms"},
     Tooltip{"lblFrame(0)", "再生の開始フレーム\nPlayback start frame"},
     Tooltip{"lblFrame(1)", "再生の終了フレーム\nPlayback end frame"},
     Tooltip{"lblFrame(2)", "再生間隔\nPlayback interval"},
     Tooltip{"lblFrame(3)", "ミリ秒\nMilliseconds"},
     Tooltip{"txtFrame(0)",
-            "開始フレーム（全消去・全塗潰・全画像の範囲の始め、Home）\n"
-            "Start frame (first of the layer commands' range, Home)"},
+            "開始フレーム（全消去・全塗潰・全画像の範囲の始め）\n"
+            "Start frame (first of the layer commands' range)"},
     Tooltip{"txtFrame(1)",
-            "終了フレーム（全消去・全塗潰・全画像の範囲の終わり、End）\n"
-            "End frame (last of the layer commands' range, End)"},
+            "終了フレーム（全消去・全塗潰・全画像の範囲の終わり）\n"
+            "End frame (last of the layer commands' range)"},
     Tooltip{"txtFrame(2)", "再生間隔（ミリ秒）\nPlayback interval in milliseconds"},
     Tooltip{"cmdFrame(0)",
             "表示中のフレームを開始フレームにします\n"
@@ -83,7 +86,7 @@ constexpr std::array kTooltips{
     Tooltip{"cmdFrame(1)",
             "表示中のフレームを終了フレームにします\n"
             "Make the frame on show the end frame"},
-    Tooltip{"cmdFrame(2)", "再生の開始／停止（Ctrl+Return）\nStart or stop playback (Ctrl+Return)"},
+    Tooltip{"cmdFrame(2)", "再生の開始／停止\nStart or stop playback"},
     Tooltip{"chkFrame",
             "リピート：終了フレームの後、開始フレームから繰り返します\n"
             "Repeat: after the end frame, play again from the start"},
@@ -91,33 +94,33 @@ constexpr std::array kTooltips{
             "レイヤ：メモリに読み込むファイルと、範囲への一括操作\n"
             "Layer: which file the memory holds, and commands over a range"},
     Tooltip{"optLayer(0)",
-            "画像：FirstData.txt を読み込みます（Ctrl+Z で元に戻す）\n"
-            "Image: load FirstData.txt (Ctrl+Z undoes the load)"},
+            "画像：FirstData.txt を読み込みます（元に戻せます）\n"
+            "Image: load FirstData.txt (can be undone)"},
     Tooltip{"optLayer(1)",
-            "背景：SecondData.txt を読み込みます（Ctrl+Z で元に戻す）\n"
-            "Background: load SecondData.txt (Ctrl+Z undoes the load)"},
+            "背景：SecondData.txt を読み込みます（元に戻せます）\n"
+            "Background: load SecondData.txt (can be undone)"},
     Tooltip{"optLayer(2)",
-            "合成：Data.txt を読み込みます（Ctrl+Z で元に戻す）\n"
-            "Composite: load Data.txt (Ctrl+Z undoes the load)"},
+            "合成：Data.txt を読み込みます（元に戻せます）\n"
+            "Composite: load Data.txt (can be undone)"},
     Tooltip{"optLayer(3)",
-            "画像|背景：画像と背景を重ねて読み込みます（Ctrl+Z で元に戻す）\n"
-            "Image OR background, dot by dot (Ctrl+Z undoes the load)"},
+            "画像|背景：画像と背景を重ねて読み込みます（元に戻せます）\n"
+            "Image OR background, dot by dot (can be undone)"},
     Tooltip{"cmdLayer(0)",
-            "全消去：範囲のフレームを消します（Ctrl+Z で元に戻す）\n"
-            "Erase the frames of the range (Ctrl+Z undoes it)"},
+            "全消去：範囲のフレームを消します（元に戻せます）\n"
+            "Erase the frames of the range (can be undone)"},
     Tooltip{"cmdLayer(1)",
-            "全塗潰：範囲のフレームを塗り潰します（Ctrl+Z で元に戻す）\n"
-            "Fill the frames of the range (Ctrl+Z undoes it)"},
+            "全塗潰：範囲のフレームを塗り潰します（元に戻せます）\n"
+            "Fill the frames of the range (can be undone)"},
     Tooltip{"cmdLayer(2)",
-            "全画像：現在のフレームを範囲にコピーします（Ctrl+Z で元に戻す）\n"
-            "Copy the current frame over the range (Ctrl+Z undoes it)"},
+            "全画像：現在のフレームを範囲にコピーします（元に戻せます）\n"
+            "Copy the current frame over the range (can be undone)"},
     Tooltip{"chkLayer",
             "フレーム指定：開始〜終了だけ（外すとメモリ全体）\n"
             "Range: start..end frames only (clear: the whole memory)"},
     Tooltip{"fraFile", "ファイル：メモリと設定を保存します\nFile: save the memory and settings"},
     Tooltip{"cmdFile",
-            "保存：選んだレイヤのファイルと animation.txt に書き込みます（Ctrl+S）\n"
-            "Save to the selected layer's file and animation.txt (Ctrl+S)"},
+            "保存：選んだレイヤのファイルと animation.txt に書き込みます\n"
+            "Save to the selected layer's file and animation.txt"},
     Tooltip{"fraSpace(0)",
             "絵（PNG・BMP・GIF・JPEG）をウィンドウに落とすと表示中のフレームから取り込みます\n"
             "Drop pictures on the window to put them in from the frame on show"},
@@ -132,10 +135,21 @@ constexpr std::array kTooltips{
 
 std::span<const Tooltip> tooltipTable() { return kTooltips; }
 
+QString tooltipText(const Tooltip& tip) {
+    QString text = QString::fromUtf8(tip.text);
+    QStringList keys;
+    for (const KeyRow& row : keyTable())
+        if (row.control != nullptr && qstrcmp(row.control, tip.control) == 0) keys << keyNames(row);
+    if (keys.isEmpty()) return text;
+    const qsizetype lineBreak = text.indexOf(u'\n');
+    return text.left(lineBreak) + QStringLiteral("（キー：%1）").arg(keys.join(u'、')) +
+           text.mid(lineBreak) + QStringLiteral(" (keys: %1)").arg(keys.join(QStringLiteral(", ")));
+}
+
 void applyTooltips(QWidget& window) {
     for (const Tooltip& tip : kTooltips) {
         if (auto* control = window.findChild<QWidget*>(QString::fromLatin1(tip.control)))
-            control->setToolTip(QString::fromUtf8(tip.text));
+            control->setToolTip(tooltipText(tip));
     }
 }
 

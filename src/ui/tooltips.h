@@ -3,6 +3,7 @@
 
 #include <span>
 
+class QString;
 class QWidget;
 
 namespace dotreel {
@@ -14,6 +15,9 @@ struct Tooltip {
 
 // One entry per control of the window.
 std::span<const Tooltip> tooltipTable();
+
+// A control's tooltip: its two lines, each followed by the keys that the key table gives it.
+QString tooltipText(const Tooltip& tip);
 
 // Gives every control of `window` named in the table its tooltip.
 void applyTooltips(QWidget& window);

@@ -484,6 +484,9 @@ public:
         return editorHealthy();
     }
 
+    // The environment of a helper program run against this session's X server.
+    QProcessEnvironment environment() const { return toolEnvironment(); }
+
 private:
     // The titles of the visible windows on the display, for a failure message.
     QString visibleWindows() {

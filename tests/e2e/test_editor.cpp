@@ -1,6 +1,7 @@
 // The editor as a user meets it: started in a program folder of its own on a private X server,
 // driven only by real pointer and key input, and judged by what is on screen and what "保存"
 // leaves on disk.
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
@@ -314,6 +315,68 @@ private slots:
         SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0 again"));
         SESSION_VERIFY(session, session.save(kSaveButton));
         QCOMPARE(EditorSession::readFile(session.dataFile(u("FirstData.txt"))), before);
+        SESSION_VERIFY(session, session.editorHealthy());
+    }
+
+    // The system clipboard with a program nobody here wrote: a copy in the editor read by xclip
+    // as a 122 x 32 one-bit PNG and as the frame's text; a picture put there by xclip pasted
+    // into the grid, stored and saved.
+    void clipboardRoundTripThroughXclip() {
+        const QString xclip = QStandardPaths::findExecutable(QStringLiteral("xclip"));
+        if (xclip.isEmpty()) QSKIP("xclip is not installed (scripts/install-deps installs it)");
+        EditorSession session;
+        Store store = randomStore(21);
+        SESSION_VERIFY(session, session.startWith(frameFileText(store), "0\r\n267\r\n40\r\n"));
+        SESSION_VERIFY(session, session.waitForGrid(Picture::ofFrame(store, 0), "frame 0"));
+        const auto window = session.waitForWindow(QRegularExpression::escape(mainWindowTitle()));
+        SESSION_VERIFY(session, window.has_value());
+
+        SESSION_VERIFY(session, session.pressKey(*window, QStringLiteral("ctrl+c")));
+        const ToolRun png =
+            runTool(xclip, {u("-selection"), u("clipboard"), u("-o"), u("-t"), u("image/png")},
+                    session.environment());
+        QVERIFY2(png.finished && png.exitCode == 0, png.err.constData());
+        const QImage copied = QImage::fromData(png.out, "PNG");
+        QCOMPARE(copied.size(), QSize(122, 32));
+        QCOMPARE(copied.depth(), 1);
+        const Picture shown = Picture::ofFrame(store, 0);
+        for (int r = 0; r < 32; ++r)
+            for (int c = 0; c < 122; ++c)
+                QCOMPARE(copied.pixel(c, r) == qRgb(0, 0, 0), shown.at(r, c));
+        const ToolRun text =
+            runTool(xclip, {u("-selection"), u("clipboard"), u("-o")}, session.environment());
+        QVERIFY(text.finished && text.exitCode == 0);
+        QByteArray expectedText;
+        for (int k = 0; k < 488; ++k)
+            expectedText += QByteArray::number(static_cast<uint8_t>(store.at(k)), 16)
+                                .rightJustified(2, '0')
+                                .toUpper() +
+                            "\r\n";
+        QCOMPARE(text.out, expectedText);
+
+        // Another program's picture: lit where frame 1 is lit, black on white, as a PNG file.
+        QImage picture(122, 32, QImage::Format_RGB32);
+        const Picture wanted = Picture::ofFrame(store, 1);
+        for (int r = 0; r < 32; ++r)
+            for (int c = 0; c < 122; ++c)
+                picture.setPixel(c, r, wanted.at(r, c) ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+        const QString file = session.dataFile(u("../pasted.png"));
+        QVERIFY(picture.save(file, "PNG"));
+        QProcess owner;  // xclip serves the clipboard until it is ended here
+        owner.setProcessEnvironment(session.environment());
+        owner.start(xclip, {u("-quiet"), u("-selection"), u("clipboard"), u("-t"), u("image/png"),
+                            u("-i"), file});
+        QVERIFY(owner.waitForStarted(10000));
+        QTest::qWait(500);  // until it owns the selection
+        SESSION_VERIFY(session, session.pressKey(*window, QStringLiteral("ctrl+v")));
+        const bool pasted = session.waitForGrid(wanted, "the pasted picture");
+        owner.terminate();
+        owner.waitForFinished(5000);
+        SESSION_VERIFY(session, pasted);
+        SESSION_VERIFY(session, session.click(kStoreButton));
+        SESSION_VERIFY(session, session.save(kSaveButton));
+        wanted.storeInto(store, 0);
+        SAVED_AS(session.dataFile(u("FirstData.txt")), store);
         SESSION_VERIFY(session, session.editorHealthy());
     }
 

@@ -1,12 +1,15 @@
 // The window's keyboard and undo history on the real window: keys act like their controls, a text
 // box keeps its keys, every memory command undoes and redoes, and every control explains itself.
 #include <QCheckBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSet>
+#include <QTableWidget>
 #include <QtTest>
 #include <memory>
 
@@ -181,13 +184,69 @@ private slots:
             QVERIFY2(control->toolTip().count(u'\n') == 1, qPrintable(name));
         }
         QCOMPARE(controls, 49);
-        for (const KeyBinding& binding : keyBindings()) {
-            if (binding.control == nullptr) continue;
-            auto* control = w_->findChild<QWidget*>(QString::fromLatin1(binding.control));
-            QVERIFY(control != nullptr);
-            const QString keys = QKeySequence(binding.keys).toString();
-            QVERIFY2(control->toolTip().contains(keys), qPrintable(keys));
+        for (const KeyRow& row : keyTable()) {
+            if (row.control == nullptr) continue;
+            auto* control = w_->findChild<QWidget*>(QString::fromLatin1(row.control));
+            QVERIFY2(control != nullptr, row.control);
+            const QStringList lines = control->toolTip().split(u'\n');
+            QVERIFY2(lines[0].contains(keyNames(row)), qPrintable(keyNames(row)));
+            QVERIFY2(lines[1].contains(keyNames(row)), qPrintable(keyNames(row)));
         }
+    }
+
+    // One table: no key does two things, every row says what it does in both languages.
+    void everyKeyOnceWithBothLanguages() {
+        QSet<int> seen;
+        for (const KeyRow& row : keyTable()) {
+            QVERIFY(!QString::fromUtf8(row.japanese).isEmpty());
+            QVERIFY(!QString::fromUtf8(row.english).isEmpty());
+            QVERIFY(!keyNames(row).isEmpty());
+            for (const QKeyCombination k : row.keys) {
+                if (k == QKeyCombination()) continue;
+                QVERIFY2(!seen.contains(k.toCombined()), qPrintable(keyNames(row)));
+                seen.insert(k.toCombined());
+            }
+        }
+    }
+
+    // The README's key table is the key table, row for row.
+    void readmeListsTheKeyTable() {
+        QFile readme(QStringLiteral(DOTREEL_SOURCE_DIR "/README.md"));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const QString table = markdownKeyTable();
+        if (!text.contains(table))
+            qInfo().noquote() << "README's key table should read:\n" << table;
+        QVERIFY(text.contains(table));
+    }
+
+    void f1AndQuestionMarkShowTheKeySheet_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("F1") << int(Qt::Key_F1) << Qt::KeyboardModifiers();
+        QTest::newRow("? with Shift")
+            << int(Qt::Key_Question) << Qt::KeyboardModifiers(Qt::ShiftModifier);
+        QTest::newRow("? alone") << int(Qt::Key_Question) << Qt::KeyboardModifiers();
+    }
+    void f1AndQuestionMarkShowTheKeySheet() {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        press(key, modifiers);
+        auto* sheet = w_->findChild<QDialog*>(QStringLiteral("keySheet"));
+        QVERIFY(sheet != nullptr && sheet->isVisible());
+        auto* table = sheet->findChild<QTableWidget*>(QStringLiteral("keyTable"));
+        QVERIFY(table != nullptr);
+        const auto rows = keyTable();
+        QCOMPARE(table->rowCount(), int(rows.size()));
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QCOMPARE(table->item(r, 0)->text(), keyNames(rows[size_t(r)]));
+            QCOMPARE(table->item(r, 1)->text(), QString::fromUtf8(rows[size_t(r)].japanese));
+            QCOMPARE(table->item(r, 2)->text(), QString::fromUtf8(rows[size_t(r)].english));
+        }
+        sheet->close();
+        press(key, modifiers);  // again: the same sheet, shown once more
+        QCOMPARE(w_->findChildren<QDialog*>(QStringLiteral("keySheet")).size(), 1);
+        QVERIFY(sheet->isVisible());
     }
 };
 
