@@ -47,10 +47,10 @@ extern "C" uint8_t sg12232_port_status(uint8_t chip) {
     return s;
 }
 
-// A START cannot be made while SDA is held low: the controller times out.
+// A START cannot be made while SDA or SCL is held low: the controller times out.
 extern "C" dotreel_i2c_status dotreel_port_i2c_start(uint8_t address_byte) {
     hostboard::now += hostboard::kI2cByteNs + 2500;
-    if (!hostboard::bus->sdaHigh()) {
+    if (!hostboard::bus->usable()) {
         ++hostboard::bus->transactions;
         return DOTREEL_I2C_TIMEOUT;
     }

@@ -317,8 +317,10 @@ public:
     int sdaHeldLater = 0;
     int clocks = 0;
     int recoveries = 0;
+    bool sclHeld = false;  // SCL stuck low (a missing pull-up): no bus step ever ends
 
     bool sdaHigh() const { return sdaHeldClocks == 0; }
+    bool usable() const { return sdaHigh() && !sclHeld; }
     void clock() {
         ++clocks;
         if (sdaHeldClocks > 0 && sdaHeldClocks <= 9) --sdaHeldClocks;

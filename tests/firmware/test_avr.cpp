@@ -221,8 +221,8 @@ private:
     }
 
     // simavr 1.6 reports an SLA+W as a data byte: 0x28 for acknowledged, 0x30 for not; the
-    // ATmega328P says 0x18 and 0x20, and the firmware is written for the chip. With SDA held low
-    // the TWI cannot make its START or clock a byte: the step never ends (TWINT stays clear).
+    // ATmega328P says 0x18 and 0x20, and the firmware is written for the chip. With SDA or SCL held
+    // low the TWI cannot make its START or clock a byte: the step never ends (TWINT stays clear).
     static void twiStatus(avr_irq_t*, uint32_t value, void* param) {
         auto* b = static_cast<Board*>(param);
         if (b->addressWritten_ && (value == kDataWriteAcked || value == kDataWriteNacked))
@@ -230,7 +230,7 @@ private:
                 uint8_t((b->avr_->data[kTwsr] & 0x07) |
                         (value == kDataWriteAcked ? kSlaWriteAcked : kSlaWriteNacked));
         b->addressWritten_ = false;
-        if (!b->bus.sdaHigh()) avr_cycle_timer_register(b->avr_, 1, &Board::holdTwint, b);
+        if (!b->bus.usable()) avr_cycle_timer_register(b->avr_, 1, &Board::holdTwint, b);
     }
     static avr_cycle_count_t holdTwint(avr_t* avr, avr_cycle_count_t, void*) {
         avr->data[kTwcr] &= uint8_t(~kTwint);
@@ -341,11 +341,12 @@ private slots:
         QTest::newRow("SDA held later, for good") << "later:100" << 2 << 3 << 2;
         QTest::newRow("chip 1 absent") << "absent" << 2 << 2 << 3;
         QTest::newRow("chip 1 NACKs once") << "nack" << 6 << 0 << 2;
+        QTest::newRow("SCL held low") << "scl" << 0 << 4 << 3;
     }
 
     // The example on a bus that misbehaves: it frees a held bus at start-up and after a time-out,
     // tries a failed read again, and where nothing helps stops with the frame on show and
-    // blinks the reason on the LED (2: no answer, 3: SDA held), never hanging.
+    // blinks the reason on the LED (2: no answer, 3: SDA held, 4: time-out), never hanging.
     void busFaultsAreRecoveredOrShown() {
         QFETCH(QString, fault);
         QFETCH(int, frames);
@@ -365,6 +366,7 @@ private slots:
         }
         if (fault == "absent") board.bus.chips[1].absent = true;
         if (fault == "nack") board.bus.chips[1].nackNext = 1;
+        if (fault == "scl") board.bus.sclHeld = true;
 
         board.run(6, 0.1 + 0.04 * 6 + (code ? 1.5 : 0.0));
         QVERIFY(!board.crashed());

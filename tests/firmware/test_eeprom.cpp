@@ -50,6 +50,7 @@ private slots:
         QTest::newRow("SDA held for 5 clocks") << "hold5" << int(DOTREEL_I2C_OK) << 1;
         QTest::newRow("SDA held for 9 clocks") << "hold9" << int(DOTREEL_I2C_OK) << 1;
         QTest::newRow("SDA held for good") << "hold" << int(DOTREEL_I2C_BUS_STUCK) << 1;
+        QTest::newRow("SCL held low") << "scl" << int(DOTREEL_I2C_TIMEOUT) << 2;
     }
 
     // A failed read is tried again, three times in all, the bus recovered before each new try;
@@ -63,6 +64,7 @@ private slots:
         if (fault == "nack1") bus_.chips[1].nackNext = 1;
         if (fault == "nack3") bus_.chips[1].nackNext = 3;
         if (fault == "absent") bus_.chips[1].absent = true;
+        if (fault == "scl") bus_.sclHeld = true;
         if (fault.startsWith("hold")) {
             bus_.holdSdaAtTransaction = bus_.transactions;
             bus_.sdaHeldLater = fault == "hold" ? 100 : fault.mid(4).toInt();
