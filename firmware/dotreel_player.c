@@ -121,6 +121,7 @@ static dotreel_result show(dotreel_player* player, int16_t frame) {
 dotreel_result dotreel_player_start(dotreel_player* player) {
     dotreel_result result = DOTREEL_UNCHANGED;
     if (!is_frame(player->start)) return DOTREEL_REFUSED;
+    player->error = 0;
     if (player->shown != player->start) {
         result = show(player, player->start);
         if (result != DOTREEL_SHOWN) return result;
