@@ -4,9 +4,15 @@
 enable_language(C)
 
 set(DOTREEL_FIRMWARE_DIR ${CMAKE_SOURCE_DIR}/firmware)
-set(DOTREEL_FIRMWARE_SOURCES ${DOTREEL_FIRMWARE_DIR}/sg12232.c ${DOTREEL_FIRMWARE_DIR}/dotreel_player.c)
+set(DOTREEL_FIRMWARE_SOURCES ${DOTREEL_FIRMWARE_DIR}/sg12232.c ${DOTREEL_FIRMWARE_DIR}/dotreel_eeprom.c
+  ${DOTREEL_FIRMWARE_DIR}/dotreel_player.c)
+set(DOTREEL_FIRMWARE_HEADERS ${DOTREEL_FIRMWARE_DIR}/sg12232.h ${DOTREEL_FIRMWARE_DIR}/dotreel_eeprom.h
+  ${DOTREEL_FIRMWARE_DIR}/dotreel_player.h)
 add_library(dotreel_firmware STATIC ${DOTREEL_FIRMWARE_SOURCES})
 target_include_directories(dotreel_firmware PUBLIC ${DOTREEL_FIRMWARE_DIR})
+# On the host the module mapping and the busy poll are chosen at run time, so one test program
+# covers every build of the board.
+target_compile_definitions(dotreel_firmware PUBLIC SG12232_RUNTIME_OPTIONS=1)
 set_target_properties(dotreel_firmware PROPERTIES
   C_STANDARD 99 C_STANDARD_REQUIRED ON C_EXTENSIONS OFF AUTOMOC OFF)
 target_compile_options(dotreel_firmware PRIVATE -Wall -Wextra -Wpedantic -Werror)
@@ -18,16 +24,19 @@ if(DOTREEL_AVR_GCC AND DOTREEL_AVR_SIZE)
   set(avr_sources ${DOTREEL_FIRMWARE_SOURCES} ${DOTREEL_FIRMWARE_DIR}/examples/atmega328p/main.c)
   set(avr_flags -mmcu=atmega328p -DF_CPU=16000000UL -Os -std=c99 -Wall -Wextra -Wpedantic
     -Werror -ffunction-sections -fdata-sections -Wl,--gc-sections -I${DOTREEL_FIRMWARE_DIR})
-  # name and playback settings: the plain example, and the two runs the simulator test watches
-  foreach(variant IN ITEMS "default;" "repeat;-DDOTREEL_PLAY_START=132;-DDOTREEL_PLAY_END=136;-DDOTREEL_PLAY_INTERVAL_MS=40;-DDOTREEL_PLAY_REPEAT=1"
-                           "once;-DDOTREEL_PLAY_START=136;-DDOTREEL_PLAY_END=133;-DDOTREEL_PLAY_INTERVAL_MS=25;-DDOTREEL_PLAY_REPEAT=0")
+  # name and build options: the plain example, and the runs the simulator test watches
+  set(repeat_run -DDOTREEL_PLAY_START=132 -DDOTREEL_PLAY_END=136 -DDOTREEL_PLAY_INTERVAL_MS=40 -DDOTREEL_PLAY_REPEAT=1)
+  foreach(variant IN ITEMS "default;" "repeat;${repeat_run}"
+                           "once;-DDOTREEL_PLAY_START=136;-DDOTREEL_PLAY_END=133;-DDOTREEL_PLAY_INTERVAL_MS=25;-DDOTREEL_PLAY_REPEAT=0"
+                           "inverted;${repeat_run};-DSG12232_MAPPING=SG12232_MAPPING_INVERTED"
+                           "busypoll;${repeat_run};-DSG12232_BUSY_POLL=1")
     list(POP_FRONT variant name)
     set(elf ${CMAKE_BINARY_DIR}/firmware/dotreel-player-${name}.elf)
     add_custom_command(OUTPUT ${elf}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/firmware
       COMMAND ${DOTREEL_AVR_GCC} ${avr_flags} ${variant} -o ${elf} ${avr_sources}
       COMMAND ${DOTREEL_AVR_SIZE} --format=avr --mcu=atmega328p ${elf}
-      DEPENDS ${avr_sources} ${DOTREEL_FIRMWARE_DIR}/sg12232.h ${DOTREEL_FIRMWARE_DIR}/dotreel_player.h
+      DEPENDS ${avr_sources} ${DOTREEL_FIRMWARE_HEADERS}
       COMMENT "Building the ATmega328P player (${name})" VERBATIM)
     list(APPEND DOTREEL_AVR_ELFS ${elf})
   endforeach()
@@ -42,11 +51,11 @@ endif()
 # The firmware tests are made by the generic rules of tests/; give them the firmware, the
 # programs that make their stores, and the simulator where there is one.
 function(dotreel_firmware_attach)
-  if(TARGET test_firmware_player)
-    target_link_libraries(test_firmware_player PRIVATE dotreel_firmware)
-  endif()
   get_property(test_targets DIRECTORY ${CMAKE_SOURCE_DIR}/tests PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target IN LISTS test_targets)
+    if(target MATCHES "^test_firmware_" AND NOT target STREQUAL "test_firmware_avr")
+      target_link_libraries(${target} PRIVATE dotreel_firmware)
+    endif()
     if(target MATCHES "^test_firmware_")
       target_compile_definitions(${target} PRIVATE
         DOTREEL_TOOL_PATH="$<TARGET_FILE:dotreel-tool>"

@@ -10,13 +10,13 @@ static int is_frame(int frame) { return frame >= 0 && frame <= DOTREEL_LAST_FRAM
 /* --- Sources ---------------------------------------------------------------------------------- */
 
 static int pgm_read(const void* context, int16_t frame, uint16_t offset, uint8_t* buffer,
-                    uint8_t len) {
+                    uint16_t len) {
     const dotreel_pgm_frames* f = (const dotreel_pgm_frames*)context;
     const int distance = f->step < 0 ? f->first - frame : frame - f->first;
     const uint8_t* from;
-    uint8_t i;
-    if (distance < 0 || distance >= (int)f->count) return -1;
-    if ((uint32_t)offset + len > SG12232_FRAME_BYTES) return -1;
+    uint16_t i;
+    if (distance < 0 || distance >= (int)f->count) return DOTREEL_NOT_IN_SOURCE;
+    if ((uint32_t)offset + len > SG12232_FRAME_BYTES) return DOTREEL_NOT_IN_SOURCE;
     from = f->frames[distance] + offset;
     for (i = 0; i < len; ++i) buffer[i] = DOTREEL_PGM_BYTE(from + i);
     return 0;
@@ -32,20 +32,22 @@ dotreel_source dotreel_pgm_source(const dotreel_pgm_frames* frames) {
 /* A 24C512's sequential read wraps to its own address 0 at its end, so a read that crosses from
  * chip 0 into chip 1 (frame 134 does) is split into one read per chip. */
 static int eeprom_read(const void* context, int16_t frame, uint16_t offset, uint8_t* buffer,
-                       uint8_t len) {
+                       uint16_t len) {
     const dotreel_eeprom_pair* pair = (const dotreel_eeprom_pair*)context;
     uint32_t at;
-    if (!is_frame(frame) || (uint32_t)offset + len > SG12232_FRAME_BYTES) return -1;
+    if (!is_frame(frame) || (uint32_t)offset + len > SG12232_FRAME_BYTES)
+        return DOTREEL_NOT_IN_SOURCE;
     at = (uint32_t)frame * SG12232_FRAME_BYTES + offset;
     while (len > 0) {
         const uint8_t chip = (uint8_t)(at / DOTREEL_CHIP_BYTES);
         const uint16_t address = (uint16_t)(at % DOTREEL_CHIP_BYTES);
         const uint32_t room = DOTREEL_CHIP_BYTES - address;
-        const uint8_t part = room < len ? (uint8_t)room : len;
-        if (dotreel_port_i2c_read(pair->device[chip], address, buffer, part) != 0) return -1;
+        const uint16_t part = room < len ? (uint16_t)room : len;
+        const dotreel_i2c_status s = dotreel_eeprom_read(pair->device[chip], address, buffer, part);
+        if (s != DOTREEL_I2C_OK) return (int)s;
         buffer += part;
         at += part;
-        len = (uint8_t)(len - part);
+        len = (uint16_t)(len - part);
     }
     return 0;
 }
@@ -57,19 +59,13 @@ dotreel_source dotreel_eeprom_source(const dotreel_eeprom_pair* pair) {
     return s;
 }
 
+/* One frame in RAM: static, so the stack stays small and avr-size counts it. */
+static uint8_t frame_bytes[SG12232_FRAME_BYTES];
+
 int dotreel_show_frame(const dotreel_source* source, int16_t frame) {
-    uint8_t page_bytes[SG12232_PAGE_COLUMNS];
-    uint8_t chip;
-    uint8_t page;
-    for (chip = 0; chip < 2u; ++chip)
-        for (page = 0; page < SG12232_PAGES; ++page) {
-            const uint16_t offset =
-                (uint16_t)(chip * SG12232_HALF_BYTES + page * SG12232_PAGE_COLUMNS);
-            if (source->read(source->context, frame, offset, page_bytes,
-                             (uint8_t)SG12232_PAGE_COLUMNS) != 0)
-                return -1;
-            sg12232_write_page(chip, page, page_bytes);
-        }
+    const int s = source->read(source->context, frame, 0, frame_bytes, SG12232_FRAME_BYTES);
+    if (s != 0) return s;
+    sg12232_show(frame_bytes);
     return 0;
 }
 
@@ -107,12 +103,15 @@ void dotreel_player_init(dotreel_player* player, const dotreel_source* source, i
     player->repeat = repeat;
     player->shown = -1;
     player->playing = 0;
+    player->error = 0;
     player->source = source;
 }
 
 static dotreel_result show(dotreel_player* player, int16_t frame) {
-    if (dotreel_show_frame(player->source, frame) != 0) {
+    const int s = dotreel_show_frame(player->source, frame);
+    if (s != 0) {
         player->playing = 0;
+        player->error = (uint8_t)s;
         return DOTREEL_READ_FAILED;
     }
     player->shown = frame;
@@ -122,6 +121,7 @@ static dotreel_result show(dotreel_player* player, int16_t frame) {
 dotreel_result dotreel_player_start(dotreel_player* player) {
     dotreel_result result = DOTREEL_UNCHANGED;
     if (!is_frame(player->start)) return DOTREEL_REFUSED;
+    player->error = 0;
     if (player->shown != player->start) {
         result = show(player, player->start);
         if (result != DOTREEL_SHOWN) return result;

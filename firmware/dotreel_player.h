@@ -15,6 +15,7 @@
 
 #include <stdint.h>
 
+#include "dotreel_eeprom.h"
 #include "sg12232.h"
 
 #define DOTREEL_FRAME_COUNT 268
@@ -23,9 +24,12 @@
 
 /* --- Frame sources ------------------------------------------------------------------------- */
 
-/* Reads `len` bytes of frame `frame` from byte `offset` of the frame on; 0 on success. */
+/* Reads `len` bytes of frame `frame` from byte `offset` of the frame on; 0 on success, else
+ * DOTREEL_NOT_IN_SOURCE or, from the EEPROMs, the bus's dotreel_i2c_status. */
 typedef int (*dotreel_read_fn)(const void* context, int16_t frame, uint16_t offset, uint8_t* buffer,
-                               uint8_t len);
+                               uint16_t len);
+
+#define DOTREEL_NOT_IN_SOURCE 1
 
 typedef struct {
     dotreel_read_fn read;
@@ -53,10 +57,8 @@ typedef struct {
 
 dotreel_source dotreel_eeprom_source(const dotreel_eeprom_pair* pair);
 
-/* Port this for the board: a random read of `len` bytes from `address` on of the 24C512 at the
- * 7-bit I2C address `device` (start, device + write, address high and low byte, repeated
- * start, device + read, bytes acknowledged but the last, stop). 0 on success. */
-int dotreel_port_i2c_read(uint8_t device, uint16_t address, uint8_t* buffer, uint8_t len);
+/* The EEPROM source reads through dotreel_eeprom_read (dotreel_eeprom.h): port the I2C bus
+ * functions there. */
 
 /* --- Playback ------------------------------------------------------------------------------ */
 
@@ -75,7 +77,8 @@ typedef enum {
     DOTREEL_UNCHANGED,  /* still playing, nothing redrawn */
     DOTREEL_STOPPED,    /* playback stopped; the frame on show stays */
     DOTREEL_REFUSED,    /* start frame outside 0..267: nothing happened */
-    DOTREEL_READ_FAILED /* the source failed; playback stopped */
+    DOTREEL_READ_FAILED /* the source failed (player.error says why); playback stopped with the
+                           frame on show kept whole */
 } dotreel_result;
 
 typedef struct {
@@ -87,6 +90,7 @@ typedef struct {
     /* State. */
     int16_t shown; /* frame on the panel, -1 before the first */
     uint8_t playing;
+    uint8_t error; /* 0, or the code of the read that stopped playback (cleared by START) */
     const dotreel_source* source;
 } dotreel_player;
 
@@ -102,7 +106,10 @@ dotreel_result dotreel_player_tick(dotreel_player* player);
 
 void dotreel_player_stop(dotreel_player* player);
 
-/* Reads frame `frame` from the source and shows it, one page at a time (61 bytes of RAM). */
+/* Reads the whole of frame `frame` from the source into RAM (488 bytes), and only then writes it
+ * to the panel: on the example the panel changes within about 2 ms instead of over the 7.5 ms
+ * that page reads took between page writes, and a read that fails leaves the frame on show
+ * untouched. 0, or the source's code. */
 int dotreel_show_frame(const dotreel_source* source, int16_t frame);
 
 #endif /* DOTREEL_PLAYER_H */

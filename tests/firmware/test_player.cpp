@@ -3,37 +3,12 @@
 // editor's own.
 #include <QTest>
 
-#include "firmware/simparts.h"
+#include "firmware/hostports.h"
 #include "playback/playback.h"
-
-extern "C" {
-#include "dotreel_player.h"
-}
 
 using namespace firmwaresim;
 
-namespace {
-
-Panel* gPanel = nullptr;
-EepromBus* gBus = nullptr;
-
-}  // namespace
-
-// The board's side of the driver and the EEPROM source, wired to the simulated parts.
-extern "C" void sg12232_port_command(uint8_t chip, uint8_t command) {
-    gPanel->command(chip, command);
-}
-extern "C" void sg12232_port_data(uint8_t chip, uint8_t data) { gPanel->data(chip, data); }
-extern "C" void sg12232_port_delay_us(uint16_t) {}
-
-extern "C" int dotreel_port_i2c_read(uint8_t device, uint16_t address, uint8_t* buffer,
-                                     uint8_t len) {
-    const bool ok = gBus->start(unsigned(device) << 1) && gBus->write(address >> 8) &&
-                    gBus->write(address & 0xFF) && gBus->start((unsigned(device) << 1) | 1);
-    for (uint8_t i = 0; ok && i < len; ++i) buffer[i] = gBus->read();
-    gBus->stop();
-    return ok ? 0 : -1;
-}
+Q_DECLARE_METATYPE(Module)
 
 class TestFirmwarePlayer : public QObject {
     Q_OBJECT
@@ -46,9 +21,119 @@ private slots:
     void init() {
         panel_ = Panel();
         bus_ = EepromBus();
-        gPanel = &panel_;
-        gBus = &bus_;
-        sg12232_init();
+        hostboard::attach(panel_, bus_);
+        sg12232_set_options(SG12232_MAPPING_NORMAL, 0);
+        QCOMPARE(sg12232_init(), 0);
+    }
+
+    // Sets up panel and driver afresh for one module variant, with or without the busy poll.
+    void startWith(Module module, bool poll) {
+        panel_ = Panel();
+        panel_.module = module;
+        hostboard::attach(panel_, bus_);
+        sg12232_set_options(
+            module == Module::Inverted ? SG12232_MAPPING_INVERTED : SG12232_MAPPING_NORMAL, poll);
+        QCOMPARE(sg12232_init(), 0);
+    }
+
+    static void addBuilds() {
+        QTest::addColumn<Module>("module");
+        QTest::addColumn<bool>("poll");
+        QTest::newRow("normal module") << Module::Normal << false;
+        QTest::newRow("inverted module") << Module::Inverted << false;
+        QTest::newRow("normal module, busy poll") << Module::Normal << true;
+        QTest::newRow("inverted module, busy poll") << Module::Inverted << true;
+    }
+
+    void initWaitsOutTheResetsAndShowsNoGarbage_data() { addBuilds(); }
+
+    // The controllers are busy for 1 ms after RES rises and after the reset command; nothing may
+    // be lost, and the display goes on only over cleared RAM (it powers up random).
+    void initWaitsOutTheResetsAndShowsNoGarbage() {
+        QFETCH(Module, module);
+        QFETCH(bool, poll);
+        startWith(module, poll);
+        for (const Sed1520& c : panel_.chips) {
+            QCOMPARE(c.lost, 0);
+            QVERIFY(c.displayOn);
+            QCOMPARE(c.strayDotsAtDisplayOn, 0);
+            QCOMPARE(c.adcReverse, module == Module::Inverted);
+            QVERIFY(c.duty32 && !c.staticDrive && c.startLine == 0);
+        }
+        QCOMPARE(panel_.litDots(), 0);
+    }
+
+    // The simulated controller is strict: a command right after a reset is lost, and a display
+    // on lost so leaves its half dark.
+    void aCommandWhileResettingIsLost() {
+        panel_.command(1, SED1520_RESET, hostboard::now);
+        panel_.command(1, SED1520_DISPLAY_OFF, hostboard::now + 50000);
+        panel_.command(1, SED1520_DISPLAY_ON, hostboard::now + Sed1520::kResetNs - 1000);
+        QCOMPARE(panel_.chips[1].lost, 2);
+        QVERIFY(panel_.chips[1].displayOn);
+        panel_.chips[1].res(false, hostboard::now);
+        panel_.chips[1].res(true, hostboard::now + 10000);
+        panel_.command(1, SED1520_DISPLAY_ON, hostboard::now + 20000);
+        QVERIFY(!panel_.chips[1].displayOn);
+        panel_.failures.clear();
+    }
+
+    // With the busy poll, a controller that never gets ready is reported, not waited for.
+    void aControllerNeverReadyIsReported() {
+        panel_ = Panel();
+        panel_.chips[1].neverReady = true;
+        hostboard::attach(panel_, bus_);
+        sg12232_set_options(SG12232_MAPPING_NORMAL, 1);
+        QCOMPARE(sg12232_init(), -1);
+        QVERIFY(panel_.chips[0].displayOn);
+        QVERIFY(hostboard::now < 2000000000u);  // seconds at most, not forever
+        panel_.failures.clear();
+    }
+
+    // Every command of the SED1520's set is known to the simulated controller, and does what
+    // the chip does; anything else is refused.
+    void theControllerKnowsItsCommandSet() {
+        Sed1520& c = panel_.chips[0];
+        const auto send = [&](unsigned command) {
+            hostboard::now += Sed1520::kResetNs;
+            panel_.command(0, command, hostboard::now);
+        };
+        for (unsigned command : {0xA1u, 0xA0u, 0xA8u, 0xA9u, 0xC5u, 0xC0u, 0xBAu, 0x4Fu, 0xEEu})
+            send(command);
+        QVERIFY(panel_.failures.empty());
+        for (auto& p : c.ram) p.fill(0);
+        send(0xA5);  // static drive: the whole half lit, whatever the RAM holds
+        QCOMPARE(panel_.litDots(), dotreel::kHalfColumns * dotreel::kRows);
+        send(0xA4);
+        send(0xA8);
+        c.ram[3][0] = 0xFF;
+        QVERIFY(!panel_.dot(31, 0));  // 1/16 duty drives rows 0..15 only
+        send(0xA9);
+        QVERIFY(panel_.dot(31, 0));
+        send(0xB8);
+        send(0x05);
+        send(0xE0);  // read-modify-write: reads leave the column, END brings it back
+        (void)c.readData();
+        (void)c.readData();
+        panel_.data(0, 0x12, hostboard::now += 1000);
+        QCOMPARE(c.column, 6);
+        send(0xEE);
+        QCOMPARE(c.column, 5);
+        for (unsigned wrong : {0x50u, 0xA2u, 0xE1u, 0xFFu}) send(wrong);
+        QCOMPARE(panel_.failures.size(), size_t(4));
+        panel_.failures.clear();
+    }
+
+    // A driver set for the other variant shows each half mirrored: the mapping matters.
+    void theWrongMappingShowsAMirroredPicture() {
+        const auto store = randomStore(8);
+        startWith(Module::Inverted, false);
+        sg12232_set_options(SG12232_MAPPING_NORMAL, 0);
+        sg12232_show(store->data() + 3 * SG12232_FRAME_BYTES);
+        QVERIFY(!panel_.differenceFrom(*store, 3).empty());
+        sg12232_set_options(SG12232_MAPPING_INVERTED, 0);
+        sg12232_show(store->data() + 3 * SG12232_FRAME_BYTES);
+        QCOMPARE(panel_.differenceFrom(*store, 3), std::string());
     }
 
     void cleanup() {
@@ -62,18 +147,26 @@ private slots:
         QTest::addColumn<QString>("store");
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
-        QTest::newRow("random store, all frames") << "random:1" << 0 << dotreel::kLastFrame;
-        QTest::newRow("other random store, all frames") << "random:77" << 0 << dotreel::kLastFrame;
-        QTest::newRow("demo") << "demo" << 0 << 47;
-        QTest::newRow("across the chip boundary") << "random:5" << 133 << 135;
+        QTest::addColumn<Module>("module");
+        QTest::newRow("random store, all frames")
+            << "random:1" << 0 << dotreel::kLastFrame << Module::Normal;
+        QTest::newRow("same store, inverted module")
+            << "random:1" << 0 << dotreel::kLastFrame << Module::Inverted;
+        QTest::newRow("other random store, all frames")
+            << "random:77" << 0 << dotreel::kLastFrame << Module::Normal;
+        QTest::newRow("demo") << "demo" << 0 << 47 << Module::Normal;
+        QTest::newRow("demo, inverted module") << "demo" << 0 << 47 << Module::Inverted;
+        QTest::newRow("across the chip boundary") << "random:5" << 133 << 135 << Module::Normal;
     }
 
     // Both sources, the tool's EEPROM images and the frames in program memory, give the panel
-    // exactly what Bit_Convert puts on the editor's grid.
+    // exactly what Bit_Convert puts on the editor's grid, on either module variant.
     void everyFrameShowsTheEditorsDots() {
         QFETCH(QString, store);
         QFETCH(int, first);
         QFETCH(int, last);
+        QFETCH(Module, module);
+        startWith(module, false);
         QTemporaryDir dir;
         const StoreImages images = makeImages(store, dir);
         QVERIFY(images.ok());
@@ -85,7 +178,8 @@ private slots:
         const dotreel_source pgm = dotreel_pgm_source(&frames);
         for (const dotreel_source* source : {&eeprom, &pgm}) {
             for (int f = first; f <= last; ++f) {
-                panel_.chips[0].ram = panel_.chips[1].ram = {};
+                for (Sed1520& c : panel_.chips)
+                    for (auto& p : c.ram) p.fill(0x5A);
                 QCOMPARE(dotreel_show_frame(source, int16_t(f)), 0);
                 QCOMPARE(panel_.differenceFrom(*images.store, f), std::string());
             }
@@ -120,8 +214,9 @@ private slots:
         const dotreel_pgm_frames header{frames, 12, -1, 3};  // frames 12, 11, 10
         const dotreel_source eeprom = dotreel_eeprom_source(&pair_);
         const dotreel_source pgm = dotreel_pgm_source(&header);
-        QCOMPARE(dotreel_show_frame(&pgm, int16_t(frame)), -1);
-        if (frame != 20) QCOMPARE(dotreel_show_frame(&eeprom, int16_t(frame)), -1);
+        QCOMPARE(dotreel_show_frame(&pgm, int16_t(frame)), DOTREEL_NOT_IN_SOURCE);
+        if (frame != 20)
+            QCOMPARE(dotreel_show_frame(&eeprom, int16_t(frame)), DOTREEL_NOT_IN_SOURCE);
         QCOMPARE(dotreel_show_frame(&pgm, 10), 0);
     }
 
@@ -245,6 +340,7 @@ private slots:
         player.source = &missing;
         QCOMPARE(dotreel_player_tick(&player), DOTREEL_READ_FAILED);
         QVERIFY(!player.playing);
+        QCOMPARE(player.error, uint8_t(DOTREEL_I2C_NACK));
         QCOMPARE(player.shown, int16_t(3));
     }
 };
