@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +76,9 @@ public:
     // `dither` when Shift was held. Warns about pictures left out or a file it cannot read.
     static constexpr const char* kDropTitle = "Form_DragDrop";
     void dropPictures(const std::vector<std::string>& paths, bool dither);
+    // A change of the frame memory made elsewhere (the text dialog's marquee), as one history
+    // step; the grid then shows the selector's frame.
+    void changeMemory(const std::function<void(FrameMemory&)>& change);
 
     // Controls, named and indexed as designed.
     QGroupBox *fraPattern, *fraDrawTool, *fraScroll, *fraFrame, *fraLayer, *fraFile;

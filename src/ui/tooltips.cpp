@@ -22,8 +22,8 @@ constexpr std::array kTooltips{
             "反転：全ドットを反転します（記憶するまでフレームは変わりません）\n"
             "Invert every dot of the grid (the frame changes on 記憶 only)"},
     Tooltip{"fraDrawTool",
-            "描画ツール：マウスでグリッドに描きます\n"
-            "Draw tools: draw on the grid with the mouse"},
+            "描画ツール：マウスでグリッドに描きます（Ctrl+T で文字）\n"
+            "Draw tools: draw on the grid with the mouse (Ctrl+T: text)"},
     Tooltip{"cmdDrawTool(0)",
             "描画モード切替：クリック → 鉛筆 → 消しゴム\n"
             "Draw mode: click toggles a dot → pencil → eraser"},
