@@ -69,6 +69,9 @@ const NamedFont* findNamedFont(std::string_view name) {
 
 namespace {
 
+// The largest size, offset or advance of a glyph, and the largest ascent or descent, in dots.
+constexpr int kLargestMetric = 1024;
+
 // How a face's character codes are reached from Unicode.
 enum class Codes { Unicode, JisX0201, JisX0208 };
 
@@ -137,8 +140,9 @@ private:
         chooseSize(sizePx);
         chooseCodes();
         const FT_Size_Metrics& m = face_->size->metrics;
-        ascent_ = static_cast<int>((m.ascender + 63) >> 6);
-        descent_ = static_cast<int>((-m.descender + 63) >> 6);
+        // A font file may claim anything; a line is kept to a height that the sums stay within.
+        ascent_ = std::clamp(static_cast<int>((m.ascender + 63) >> 6), 0, kLargestMetric);
+        descent_ = std::clamp(static_cast<int>((-m.descender + 63) >> 6), 0, kLargestMetric);
     }
 
 public:
@@ -153,6 +157,14 @@ public:
                             "': " + freetypeMessage(error));
         const FT_GlyphSlot slot = face_->glyph;
         const FT_Bitmap& bitmap = slot->bitmap;
+        const auto outside = [](long value) {
+            return value < -kLargestMetric || value > kLargestMetric;
+        };
+        if (outside(slot->bitmap_left) || outside(slot->bitmap_top) ||
+            outside(static_cast<long>(bitmap.width)) || outside(static_cast<long>(bitmap.rows)) ||
+            outside((slot->advance.x + 32) >> 6))
+            throw TextError("font '" + shown_ + "' has a glyph larger than " +
+                            std::to_string(kLargestMetric) + " dots");
         glyph.left = slot->bitmap_left;
         glyph.top = slot->bitmap_top;
         glyph.width = static_cast<int>(bitmap.width);

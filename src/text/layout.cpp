@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 
 namespace dotreel::text {
@@ -96,6 +97,11 @@ TextBlock layOut(Font& font, std::u32string_view text) {
     block.layoutWidth = std::max(widest, pen);
     block.layoutHeight = lines * font.height();
     if (right < left) return block;
+    // Far wider than any marquee of 268 frames can carry across, or taller than many panels.
+    constexpr int64_t kLargestBlock = int64_t{1} << 24;
+    if (int64_t{right - left + 1} * (bottom - top + 1) > kLargestBlock)
+        throw TextError("the text is too large: " + std::to_string(right - left + 1) + " x " +
+                        std::to_string(bottom - top + 1) + " dots");
     block.left = left;
     block.top = top;
     block.width = right - left + 1;
