@@ -110,6 +110,8 @@ TextDialog::TextDialog(frmMain& window, int column, int row)
     status->setObjectName("status");
     status->setWordWrap(true);
     status->setMinimumWidth(360);
+    // Room for two lines from the start, so that a message does not squeeze the form.
+    status->setMinimumHeight(status->fontMetrics().lineSpacing() * 2);
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
     auto* form = new QFormLayout;
@@ -173,6 +175,10 @@ TextDialog::TextDialog(frmMain& window, int column, int row)
          std::initializer_list<QAbstractButton*>{stampOption, marqueeOption, overBox, invertBox})
         connect(box, &QAbstractButton::toggled, this, update);
     connect(directionBox, &QComboBox::currentIndexChanged, this, update);
+    // A stamp goes over the drawing, a marquee fills its frames with the text alone (as the
+    // tool does); either can be changed after choosing.
+    connect(marqueeOption, &QRadioButton::toggled, overBox,
+            [this](bool marquee) { overBox->setChecked(!marquee); });
     refresh();
 }
 
@@ -298,6 +304,8 @@ TextDialog* TextTool::open() {
     if (window_.cmdFrame[2]->text() != "START") return nullptr;
     auto* dialog = new TextDialog(window_, column_, row_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Below the grid, over the control groups, so that the preview stays in sight.
+    dialog->move(window_.mapToGlobal(QPoint(28, 265)));
     dialog->open();
     return dialog;
 }

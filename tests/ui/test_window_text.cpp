@@ -110,8 +110,8 @@ private slots:
         TextDialog* dialog = openDialog("A");
         QVERIFY(dialog);
         dialog->marqueeOption->setChecked(true);
-        dialog->overBox->setChecked(false);
-        dialog->stepBox->setValue(40);  // 'A' is 3 wide: 3 frames a pass
+        QVERIFY(!dialog->overBox->isChecked());  // a marquee fills its frames with the text alone
+        dialog->stepBox->setValue(40);           // 'A' is 3 wide: 3 frames a pass
         dialog->yBox->setValue(0);
         QVERIFY(dialog->status->text().contains("frames 5..7"));
         dialog->buttons->button(QDialogButtonBox::Ok)->click();
