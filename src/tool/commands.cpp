@@ -24,6 +24,7 @@
 #include "tool/outputs.h"
 #include "tool/pictures.h"
 #include "tool/store.h"
+#include "tool/textcommands.h"
 
 namespace dotreel::tool {
 namespace {
@@ -40,6 +41,9 @@ const char kMainHelp[] =
     "  export FILE --format F   write bin, ihex, c, xbm, png or gif\n"
     "  import IMAGE... --into FILE --at FRAME\n"
     "                           turn pictures into frames of a frame file\n"
+    "  text TEXT --into FILE --at FRAME\n"
+    "                           text in a bitmap font into a frame, or a marquee\n"
+    "  fonts                    the named fonts and whether they are installed\n"
     "\n"
     "Run 'dotreel-tool COMMAND --help' for the options of a command,\n"
     "'dotreel-tool --version' for the version.\n"
@@ -489,6 +493,8 @@ const std::map<std::string, Command, std::less<>>& commands() {
         {"info", {infoHelp, plainOptions, runInfo}},
         {"export", {exportHelp, exportOptions, runExport}},
         {"import", {importHelp, importOptions, runImport}},
+        {"text", {textHelp, textOptions, runText}},
+        {"fonts", {fontsHelp, plainOptions, runFonts}},
     };
     return table;
 }
@@ -507,7 +513,7 @@ std::string unknownCommand(const std::string& name) {
     std::string message = "dotreel-tool: unknown command '" + name + "'";
     const std::string nearest = nearestName(name, names);
     if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
-    return message + " (check, info, export, import; see dotreel-tool --help)\n";
+    return message + " (check, info, export, import, text, fonts; see dotreel-tool --help)\n";
 }
 
 // Output that could not be written is a failure, whatever the command did: a listing cut short

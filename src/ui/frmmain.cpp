@@ -25,6 +25,7 @@
 #include "ui/picturedrop.h"
 #include "ui/qtdialogs.h"
 #include "ui/shortcuts.h"
+#include "ui/texttool.h"
 #include "ui/tooltips.h"
 
 namespace dotreel {
@@ -105,6 +106,7 @@ frmMain::frmMain(std::string appFolder, Dialogs* dialogs, QWidget* parent)
     applyTooltips(*this);
     new Shortcuts(*this);          // owned by the window
     new PictureDropTarget(*this);  // owned by the window
+    installTextTool(*this);        // Ctrl+T
 }
 
 frmMain::~frmMain() {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +78,9 @@ public:
     // `dither` when Shift was held. Warns about pictures left out or a file it cannot read.
     static constexpr const char* kDropTitle = "Form_DragDrop";
     void dropPictures(const std::vector<std::string>& paths, bool dither);
+    // A change of the frame memory made elsewhere (the text dialog's marquee), as one history
+    // step; the grid then shows the selector's frame.
+    void changeMemory(const std::function<void(FrameMemory&)>& change);
 
     // Insert, duplicate, delete or move the frame on show (one history step), then show the
     // frame the command names. Insert and duplicate ask first when frame 267 is not empty.

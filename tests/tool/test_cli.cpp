@@ -41,6 +41,9 @@ private slots:
                                 << "Usage: dotreel-tool export FILE";
         QTest::newRow("import") << QStringList{"help", "import"}
                                 << "Usage: dotreel-tool import IMAGE...";
+        QTest::newRow("text") << QStringList{"text", "--help"}
+                              << "Usage: dotreel-tool text TEXT --into FILE --at FRAME";
+        QTest::newRow("fonts") << QStringList{"help", "fonts"} << "Usage: dotreel-tool fonts";
         QTest::newRow("version") << QStringList{"--version"} << "dotreel-tool 0.";
     }
     void everyCommandHasHelp() {
