@@ -94,9 +94,10 @@ constexpr std::array kTable{
            "dropped pictures are dithered instead of thresholded"},
     KeyRow{keys(QKeyCombination(Qt::Key_F1), QKeyCombination(Qt::Key_Question)), nullptr,
            KeyAction::KeySheet, "fraSpace(0)", "キーの一覧（この表）", "this key sheet"},
-    KeyRow{keys(kCtrl | Qt::Key_T), nullptr, KeyAction::Text, "cmdDrawTool(0)",
-           "文字：最後にクリックした点にスタンプ、または表示中のフレームからマーキー",
-           "text: a stamp at the last dot clicked, or a marquee into the frames from the one on show"},
+    KeyRow{
+        keys(kCtrl | Qt::Key_T), nullptr, KeyAction::Text, "cmdDrawTool(0)",
+        "文字：最後にクリックした点にスタンプ、または表示中のフレームからマーキー",
+        "text: a stamp at the last dot clicked, or a marquee into the frames from the one on show"},
 };
 
 }  // namespace
