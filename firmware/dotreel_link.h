@@ -31,6 +31,9 @@
 #define DOTREEL_LINK_MAX_PACKET \
     (DOTREEL_LINK_HEADER_BYTES + DOTREEL_LINK_MAX_PAYLOAD + DOTREEL_LINK_CRC_BYTES)
 #define DOTREEL_LINK_BLOCK_BYTES 128u /* a store block: one 24C512 page */
+/* The longest answer (a read block's), so a device needs no packet-sized answer buffer. */
+#define DOTREEL_LINK_MAX_ANSWER \
+    (DOTREEL_LINK_HEADER_BYTES + 4u + DOTREEL_LINK_BLOCK_BYTES + DOTREEL_LINK_CRC_BYTES)
 #define DOTREEL_LINK_STORE_BYTES 131072ul
 #define DOTREEL_LINK_CHIP_BYTES 65536ul
 #define DOTREEL_LINK_FRAMES 268u
@@ -149,7 +152,7 @@ typedef struct {
     uint8_t firmware_major, firmware_minor, firmware_patch;
 } dotreel_link_device;
 
-/* Carries out `request` and writes its answer into `out` (DOTREEL_LINK_MAX_PACKET bytes);
+/* Carries out `request` and writes its answer into `out` (DOTREEL_LINK_MAX_ANSWER bytes);
  * returns the answer's length. Answers are always sent, never for a packet of another answer. */
 size_t dotreel_link_dispatch(const dotreel_link_device* device, const dotreel_link_packet* request,
                              uint8_t* out);

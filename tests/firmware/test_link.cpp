@@ -122,7 +122,7 @@ class TestFirmwareLink : public QObject {
         for (const uint8_t b : request) got = dotreel_link_decoder_feed(&in, b, &p) != 0 || got;
         if (!got) return {0, 0, {}};
         const dotreel_link_device device = deviceFor(board_);
-        Bytes out(DOTREEL_LINK_MAX_PACKET);
+        Bytes out(DOTREEL_LINK_MAX_ANSWER);
         out.resize(dotreel_link_dispatch(&device, &p, out.data()));
         dotreel_link_decoder back;
         dotreel_link_decoder_init(&back);
