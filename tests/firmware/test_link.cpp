@@ -39,7 +39,7 @@ std::vector<Decoded> decodeAll(dotreel_link_decoder& d, const Bytes& line) {
 
 Bytes frameOf(uint8_t seed) {
     Bytes frame(DOTREEL_LINK_FRAME_BYTES);
-    for (size_t i = 0; i < frame.size(); ++i) frame[i] = uint8_t(seed * 31 + i * 7);
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = uint8_t(size_t(seed) * 31 + i * 7);
     return frame;
 }
 
@@ -319,7 +319,7 @@ private slots:
 
         auto store = std::make_unique<FrameMemory>();
         const Bytes frame = frameOf(5);
-        std::copy(frame.begin(), frame.end(), store->begin() + 488 * 10);
+        std::copy(frame.begin(), frame.end(), store->begin() + qsizetype(488) * 10);
         out.resize(DOTREEL_LINK_MAX_PACKET);
         out.resize(dotreel_link_encode_show(out.data(), 42, frame.data()));
         QCOMPARE(int(ask(out).type), int(DOTREEL_LINK_SHOW | DOTREEL_LINK_ANSWER));
