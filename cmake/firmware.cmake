@@ -5,9 +5,9 @@ enable_language(C)
 
 set(DOTREEL_FIRMWARE_DIR ${CMAKE_SOURCE_DIR}/firmware)
 set(DOTREEL_FIRMWARE_SOURCES ${DOTREEL_FIRMWARE_DIR}/sg12232.c ${DOTREEL_FIRMWARE_DIR}/dotreel_eeprom.c
-  ${DOTREEL_FIRMWARE_DIR}/dotreel_player.c)
+  ${DOTREEL_FIRMWARE_DIR}/dotreel_player.c ${DOTREEL_FIRMWARE_DIR}/dotreel_link.c)
 set(DOTREEL_FIRMWARE_HEADERS ${DOTREEL_FIRMWARE_DIR}/sg12232.h ${DOTREEL_FIRMWARE_DIR}/dotreel_eeprom.h
-  ${DOTREEL_FIRMWARE_DIR}/dotreel_player.h)
+  ${DOTREEL_FIRMWARE_DIR}/dotreel_player.h ${DOTREEL_FIRMWARE_DIR}/dotreel_link.h)
 add_library(dotreel_firmware STATIC ${DOTREEL_FIRMWARE_SOURCES})
 target_include_directories(dotreel_firmware PUBLIC ${DOTREEL_FIRMWARE_DIR})
 # On the host the module mapping and the busy poll are chosen at run time, so one test program
