@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 namespace dotreel::text {
 
@@ -80,7 +81,8 @@ std::string eucJpOf(char32_t codePoint) {
     static std::mutex guard;  // one conversion state for the program, used by one at a time
     const std::lock_guard lock(guard);
     static iconv_t converter = iconv_open("EUC-JP", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1))
+    // iconv_open reports failure as (iconv_t)-1.
+    if (converter == reinterpret_cast<iconv_t>(-1))  // NOLINT(performance-no-int-to-ptr)
         throw TextError("this system's iconv has no EUC-JP conversion");
     std::string in = utf8Of(codePoint);
     char out[8];
@@ -105,7 +107,7 @@ std::string freetypeMessage(FT_Error error) {
 // One FreeType face with its own library, sized, and how its codes are reached.
 class Face {
 public:
-    Face(const std::string& path, const std::string& shown, int sizePx) : shown_(shown) {
+    Face(const std::string& path, std::string shown, int sizePx) : shown_(std::move(shown)) {
         if (FT_Init_FreeType(&library_) != 0) throw TextError("cannot start FreeType");
         try {
             open(path, sizePx);
@@ -181,7 +183,8 @@ public:
                     lit = row[x] >= 128;  // a grey strike: a dot is lit or not
                 else
                     throw TextError("font '" + shown_ + "' has glyphs in colour");
-                glyph.dots[static_cast<size_t>(y * glyph.width + x)] = lit ? 1 : 0;
+                glyph.dots[static_cast<size_t>(y) * static_cast<size_t>(glyph.width) +
+                           static_cast<size_t>(x)] = lit ? 1 : 0;
             }
         }
         return true;
@@ -288,10 +291,16 @@ std::unique_ptr<Font> Font::open(const std::string& nameOrPath, int sizePx,
         for (const auto file : named->files) {
             const auto path = std::filesystem::path(folder) / file;
             const std::string missing = describeMissingFile(path, "its file");
-            if (!missing.empty())
-                throw TextError(
-                    "font '" + nameOrPath + "' is not installed: " + missing + " (Debian package " +
-                    (named->files.size() > 1 ? "xfonts-shinonome" : "xfonts-base") + ")");
+            if (!missing.empty()) {
+                std::string message = "font '";
+                message += nameOrPath;
+                message += "' is not installed: ";
+                message += missing;
+                message += " (Debian package ";
+                message += named->files.size() > 1 ? "xfonts-shinonome" : "xfonts-base";
+                message += ")";
+                throw TextError(message);
+            }
             font->faces_.push_back(std::make_unique<Face>(path.string(), nameOrPath, sizePx));
         }
     } else {

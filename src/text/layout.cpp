@@ -85,7 +85,8 @@ TextBlock layOut(Font& font, std::u32string_view text) {
         placed.push_back({&g, pen, baseline});
         for (int y = 0; y < g.rows; ++y)
             for (int x = 0; x < g.width; ++x)
-                if (g.dots[static_cast<size_t>(y * g.width + x)] != 0) {
+                if (g.dots[static_cast<size_t>(y) * static_cast<size_t>(g.width) +
+                           static_cast<size_t>(x)] != 0) {
                     left = std::min(left, pen + g.left + x);
                     right = std::max(right, pen + g.left + x);
                     top = std::min(top, baseline - g.top + y);
@@ -111,10 +112,12 @@ TextBlock layOut(Font& font, std::u32string_view text) {
         const Glyph& g = *p.glyph;
         for (int y = 0; y < g.rows; ++y)
             for (int x = 0; x < g.width; ++x)
-                if (g.dots[static_cast<size_t>(y * g.width + x)] != 0) {
+                if (g.dots[static_cast<size_t>(y) * static_cast<size_t>(g.width) +
+                           static_cast<size_t>(x)] != 0) {
                     const int bx = p.x + g.left + x - left;
                     const int by = p.baseline - g.top + y - top;
-                    block.dots[static_cast<size_t>(by * block.width + bx)] = 1;
+                    block.dots[static_cast<size_t>(by) * static_cast<size_t>(block.width) +
+                               static_cast<size_t>(bx)] = 1;
                 }
     }
     return block;
@@ -154,7 +157,8 @@ Clipping stamp(const TextBlock& block, int x, int y, Paint paint,
         for (int bx = 0; bx < block.width; ++bx) {
             const int column = firstColumn + bx;
             if (column < 0 || column >= kColumns) continue;
-            if (block.dots[static_cast<size_t>(by * block.width + bx)] != 0)
+            if (block.dots[static_cast<size_t>(by) * static_cast<size_t>(block.width) +
+                           static_cast<size_t>(bx)] != 0)
                 putDot(frame, row, column, !paint.invert);
         }
     }

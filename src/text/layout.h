@@ -32,7 +32,8 @@ struct TextBlock {
         const int cx = x - left;
         const int cy = y - top;
         return cx >= 0 && cy >= 0 && cx < width && cy < height &&
-               dots[static_cast<size_t>(cy * width + cx)] != 0;
+               dots[static_cast<size_t>(cy) * static_cast<size_t>(width) +
+                    static_cast<size_t>(cx)] != 0;
     }
 };
 

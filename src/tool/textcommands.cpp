@@ -198,8 +198,8 @@ int runText(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     }
     text::Clipping clipping;
     for (int k = 0; k < frames; ++k) {
-        const std::span<uint8_t, kFrameBytes> frame(store->data() + (first + k) * kFrameBytes,
-                                                    kFrameBytes);
+        const std::span<uint8_t, kFrameBytes> frame(
+            store->data() + static_cast<ptrdiff_t>(first + k) * kFrameBytes, kFrameBytes);
         if (direction) {
             const auto [px, py] = text::marqueePen(block, marquee, k % pass);
             const text::Clipping c = text::stamp(block, px, py, paint, frame);

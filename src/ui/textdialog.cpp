@@ -48,7 +48,8 @@ std::array<uint8_t, kFrameBytes> gridBytes(const DotGrid& grid) {
 }
 
 std::span<uint8_t, kFrameBytes> frameOf(FrameMemory& memory, int frame) {
-    return std::span<uint8_t, kFrameBytes>(memory.data() + frame * kFrameBytes, kFrameBytes);
+    return std::span<uint8_t, kFrameBytes>(
+        memory.data() + static_cast<ptrdiff_t>(frame) * kFrameBytes, kFrameBytes);
 }
 
 }  // namespace
@@ -193,16 +194,13 @@ void TextDialog::chooseFontFile(const QString& path) {
 text::Font* TextDialog::font(std::string& error) {
     const std::string name = fontBox->currentText().toStdString();
     const std::pair key{name, sizeBox->value()};
-    auto it = fonts_.find(key);
-    if (it == fonts_.end()) {
-        try {
-            it = fonts_.emplace(key, text::Font::open(name, sizeBox->value())).first;
-        } catch (const text::TextError& e) {
-            error = e.what();
-            return nullptr;
-        }
+    if (const auto it = fonts_.find(key); it != fonts_.end()) return it->second.get();
+    try {
+        return fonts_.emplace(key, text::Font::open(name, sizeBox->value())).first->second.get();
+    } catch (const text::TextError& e) {
+        error = e.what();
+        return nullptr;
     }
-    return it->second.get();
 }
 
 void TextDialog::refresh() {
@@ -252,8 +250,8 @@ void TextDialog::refresh() {
             const int k = std::min(pass_ / 2, count_ - 1);
             if (paint.over) {
                 const FrameMemory& memory = window_.state().bytFrameData();
-                std::copy_n(memory.data() + (firstFrame_ + k) * kFrameBytes, kFrameBytes,
-                            shown.begin());
+                std::copy_n(memory.data() + static_cast<ptrdiff_t>(firstFrame_ + k) * kFrameBytes,
+                            kFrameBytes, shown.begin());
             }
             const auto [px, py] = text::marqueePen(block, marquee_, k);
             text::stamp(block, px, py, paint, shown);
