@@ -1,5 +1,5 @@
 # The folders of src/ depend downwards only:
-#   main -> {ui, tool} -> app -> {files, layers, draw, scroll, playback, text} -> core -> platform
+#   main -> {ui, tool} -> app -> {files, layers, draw, scroll, playback, text, link} -> core -> platform
 #   {ui, tool} -> pictures -> core (pictures fitted into frames: Qt Gui, never Widgets)
 # and nothing below ui/ and tool/ includes a Qt header, pictures/ aside. Every `#include "folder/..."` and
 # `#include <Q...>` of src/ is checked; each wrong one is named with its file and line.
@@ -11,11 +11,11 @@ endif()
 
 set(below_core platform)
 set(below_middle core ${below_core})
-set(below_app files layers draw scroll playback text ${below_middle})
+set(below_app files layers draw scroll playback text link ${below_middle})
 set(below_top app ${below_app})
 set(may_include_platform platform)
 set(may_include_core core ${below_core})
-foreach(folder files layers draw scroll playback text)
+foreach(folder files layers draw scroll playback text link)
   set(may_include_${folder} ${folder} ${below_middle})
 endforeach()
 set(may_include_app app ${below_app})
@@ -23,7 +23,7 @@ set(may_include_pictures pictures ${below_middle})
 set(may_include_ui ui pictures ${below_top})
 set(may_include_tool tool pictures ${below_top})
 set(may_include_main main ui tool ${below_top})
-set(without_qt platform core files layers draw scroll playback text app)
+set(without_qt platform core files layers draw scroll playback text link app)
 
 file(GLOB_RECURSE sources RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.cpp)
 set(wrong "")
