@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <map>
 
 #include "firmware/simparts.h"
 
@@ -75,6 +76,8 @@ public:
         std::free(firmware.flash);
         std::free(firmware.eeprom);
         staticRam_ = firmware.datasize + firmware.bsssize;
+        for (uint32_t i = 0; i < firmware.symbolcount; ++i)
+            symbols_[firmware.symbol[i]->symbol] = firmware.symbol[i]->addr;
 
         // The two E strobes: the controllers take a byte on the falling edge, and drive the
         // status on D0..D7 while E is high in a read cycle.
@@ -114,6 +117,17 @@ public:
     bool crashed() const { return avr_->state == cpu_Crashed; }
     avr_cycle_count_t cycle() const { return avr_->cycle; }
     avr_t* avr() const { return avr_; }
+    // The reset button. On the chip a reset wakes a sleeping core and makes every pin an input
+    // (the AVR lets go of SDA and SCL); simavr's reset does neither by itself, and it clears
+    // PINC while its pin IRQs keep their last level, so the lines' levels are raised anew.
+    void reset() {
+        avr_reset(avr_);
+        avr_->state = cpu_Running;
+        ddrC_ = 0;
+        for (int pin : {4, 5})
+            avr_raise_irq(avr_io_getirq(avr_, AVR_IOCTL_IOPORT_GETIRQ('C'), pin), 0);
+        driveSda();
+    }
     // .data and .bss, as avr-size counts them.
     uint32_t staticRam() const { return staticRam_; }
     // The bytes above .bss that still hold the pattern the firmware paints at reset: never
@@ -122,6 +136,12 @@ public:
         int n = 0;
         for (size_t a = 0x100 + staticRam_; a <= kRamEnd && avr_->data[a] == 0xC5; ++a) ++n;
         return n;
+    }
+    // A byte of the firmware's RAM by its symbol; -1 when the ELF file has no such symbol.
+    int ramByte(const std::string& name) const {
+        const auto it = symbols_.find(name);
+        if (it == symbols_.end() || it->second < 0x800000) return -1;
+        return avr_->data[it->second - 0x800000];
     }
     int deepestStack() const { return int(kRamEnd + 1 - 0x100 - staticRam_) - untouchedRam(); }
 
@@ -149,6 +169,7 @@ private:
     avr_t* avr_ = nullptr;
     avr_irq_t* twi_ = nullptr;
     uint32_t staticRam_ = 0;
+    std::map<std::string, uint32_t> symbols_;
     bool addressWritten_ = false;
     avr_cycle_count_t frameBegun_ = 0;
     uint8_t ddrC_ = 0;
@@ -276,20 +297,20 @@ inline QString elfPath(const QString& build) {
 }
 
 // The board's UART on a pseudo-terminal: what the firmware sends goes to the master side, what a
-// host writes to the slave side (slavePath(), the --port of the tool) reaches the UART one byte
-// per byte time of the firmware's own baud rate, as a wire would bring it, and simavr's XOFF is
-// obeyed. The UART of the chip holds two received bytes: a firmware that leaves a third waiting
-// has lost one (an overrun), counted in `overruns`. The faults act on the bytes of both
-// directions, counted together: every dropEvery-th byte is lost, every garbleEvery-th has a bit
-// flipped; answers leave delayNs of simulated time late; resetAfter host bytes in, the AVR is
-// reset once (its RAM is lost, the EEPROMs and its own EEPROM keep what they hold).
+// host writes to the slave side (slavePath(), the --port of the tool) is handed to the UART one
+// byte per byte time of the firmware's own baud rate, as a wire brings it, obeying simavr's XOFF.
+// (simavr's UART itself takes 11 bit times a byte, a parity bit 8N1 does not have, and raises the
+// next byte's RXC a byte time after the last was read: simulated transfers run about 10 % slower
+// than on the chip.) The faults act on the bytes of both directions, counted together: every
+// dropEvery-th byte is lost, every garbleEvery-th has a bit flipped; the device's bytes reach the
+// host delayNs of simulated time late; after resetAfter bytes in, the AVR is reset once (its RAM
+// is lost, the 24C512 and its own EEPROM keep what they hold).
 class SerialLine {
 public:
     int dropEvery = 0;
     int garbleEvery = 0;
     Ns delayNs = 0;
     long resetAfter = 0;
-    int overruns = 0;
     long bytesIn = 0;   // given to the UART
     long bytesOut = 0;  // sent by the UART
     int resets = 0;
@@ -338,6 +359,10 @@ public:
     SerialLine& operator=(const SerialLine&) = delete;
 
     bool ok() const { return slave_ >= 0 && uart_ != nullptr && input_ != nullptr; }
+    // simavr's own time for one byte, in cycles.
+    avr_cycle_count_t simavrByteCycles() const { return uart_->cycles_per_byte; }
+    // Bytes the firmware's receive ring had no room for (its counter, read from its RAM).
+    int ringOverflows() const { return board_.ramByte("rx_overflows"); }
     QString slavePath() const { return slavePath_; }
     // The host's end, for a test that plays the host itself.
     int hostFd() const { return slave_; }
@@ -372,7 +397,7 @@ public:
                 ++resets;
                 if (armed_) avr_cycle_timer_cancel(avr_, &SerialLine::feed, this);
                 armed_ = false;
-                avr_reset(avr_);
+                board_.reset();
                 xoff_ = false;
                 arm();
             }
@@ -468,9 +493,6 @@ private:
         uint8_t byte = line->toDevice_.front();
         line->toDevice_.pop_front();
         if (line->through(byte)) {
-            const avr_uart_t* u = line->uart_;
-            if (((u->input.write - u->input.read) & (uart_fifo_fifo_size - 1)) >= 2)
-                ++line->overruns;
             avr_raise_irq(line->input_, byte);
             ++line->bytesIn;
             if (line->record) line->inCycles.push_back(avr->cycle);
