@@ -24,8 +24,13 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "firmware/simparts.h"
+
+extern "C" {
+#include "dotreel_link.h"
+}
 
 namespace firmwaresim {
 
@@ -73,6 +78,10 @@ public:
         avr_->log = LOG_ERROR;
         firmware.frequency = kCpuHz;
         avr_load_firmware(avr_, &firmware);
+        // simavr sleeps the host's thread for as long as the AVR sleeps, so that a simulation
+        // keeps to the wall clock; here it runs free (SerialLine::serve paces it where a host
+        // program waits on it).
+        avr_->sleep = [](avr_t*, avr_cycle_count_t) {};
         std::free(firmware.flash);
         std::free(firmware.eeprom);
         staticRam_ = firmware.datasize + firmware.bsssize;
@@ -298,13 +307,15 @@ inline QString elfPath(const QString& build) {
 
 // The board's UART on a pseudo-terminal: what the firmware sends goes to the master side, what a
 // host writes to the slave side (slavePath(), the --port of the tool) is handed to the UART one
-// byte per byte time of the firmware's own baud rate, as a wire brings it, obeying simavr's XOFF.
-// (simavr's UART itself takes 11 bit times a byte, a parity bit 8N1 does not have, and raises the
-// next byte's RXC a byte time after the last was read: simulated transfers run about 10 % slower
-// than on the chip.) The faults act on the bytes of both directions, counted together: every
-// dropEvery-th byte is lost, every garbleEvery-th has a bit flipped; the device's bytes reach the
-// host delayNs of simulated time late; after resetAfter bytes in, the AVR is reset once (its RAM
-// is lost, the 24C512 and its own EEPROM keep what they hold).
+// byte per byte time of the firmware's own baud rate, as a wire brings it. simavr's UART counts
+// 11 bit times a byte (a parity bit 8N1 has not) and raises a byte's RXC a byte time after the
+// byte before was read, so bytes handed in faster pile up unseen in its FIFO: the line sets its
+// byte time to the chip's 10 bits and hands a byte in only once the last one was read, so a byte
+// handed in is seen by the firmware exactly one byte time later (the line runs slower than a wire
+// by the firmware's interrupt latency, a few percent). The faults act on the bytes of both
+// directions, counted together: every dropEvery-th byte is lost, every garbleEvery-th has a bit
+// flipped; the device's bytes reach the host delayNs of simulated time late; after resetAfter
+// bytes in, the AVR is reset once (its RAM is lost, the 24C512 and its own EEPROM keep theirs).
 class SerialLine {
 public:
     int dropEvery = 0;
@@ -333,6 +344,11 @@ public:
         cfmakeraw(&t);
         tcsetattr(slave_, TCSANOW, &t);
         fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+        // Neither echo the firmware's bytes on the console nor sleep when it polls UCSR0A.
+        uint32_t flags = 0;
+        avr_ioctl(avr_, AVR_IOCTL_UART_GET_FLAGS('0'), &flags);
+        flags &= ~uint32_t(AVR_UART_FLAG_STDIO | AVR_UART_FLAG_POLL_SLEEP);
+        avr_ioctl(avr_, AVR_IOCTL_UART_SET_FLAGS('0'), &flags);
         for (avr_io_t* io = avr_->io_port; io != nullptr; io = io->next)
             if (std::string(io->kind) == "uart") uart_ = reinterpret_cast<avr_uart_t*>(io);
         avr_irq_t* irq = avr_io_getirq(avr_, AVR_IOCTL_UART_GETIRQ('0'), UART_IRQ_OUTPUT);
@@ -359,8 +375,8 @@ public:
     SerialLine& operator=(const SerialLine&) = delete;
 
     bool ok() const { return slave_ >= 0 && uart_ != nullptr && input_ != nullptr; }
-    // simavr's own time for one byte, in cycles.
-    avr_cycle_count_t simavrByteCycles() const { return uart_->cycles_per_byte; }
+    // The UART's time for one byte, in cycles (10 bits at its baud rate).
+    avr_cycle_count_t uartByteCycles() const { return uart_->cycles_per_byte; }
     // Bytes the firmware's receive ring had no room for (its counter, read from its RAM).
     int ringOverflows() const { return board_.ramByte("rx_overflows"); }
     QString slavePath() const { return slavePath_; }
@@ -390,6 +406,7 @@ public:
     void run(avr_cycle_count_t cycles) {
         const avr_cycle_count_t until = avr_->cycle + cycles;
         while (avr_->cycle < until && !board_.crashed()) {
+            uart_->cycles_per_byte = byteCycles();  // simavr works out 11 bits at each UBRR write
             for (int i = 0; i < 2000 && avr_->cycle < until; ++i) avr_run(avr_);
             pump();
             if (resetDue_) {
@@ -490,6 +507,8 @@ private:
             line->armed_ = false;
             return 0;
         }
+        const uart_fifo_t& fifo = line->uart_->input;
+        if (fifo.read != fifo.write) return when + 16;  // the last byte not read yet
         uint8_t byte = line->toDevice_.front();
         line->toDevice_.pop_front();
         if (line->through(byte)) {
@@ -509,6 +528,97 @@ private:
         if (!line->through(byte)) return;
         line->toHost_.push_back({line->avr_->cycle + line->delayNs * 2 / 125, byte});
     }
+};
+
+// An answer of the device as it came off the line.
+struct Answer {
+    uint8_t type = 0;
+    uint8_t number = 0;
+    QByteArray payload;
+    uint8_t errorCode() const { return type == DOTREEL_LINK_ERROR ? uint8_t(payload[1]) : 0; }
+};
+
+// The host end of the line, played by a test of its own: one request at a time, the answer
+// matched by its number, every wait counted in simulated time.
+class LinkHost {
+public:
+    explicit LinkHost(SerialLine& line) : line_(line) { dotreel_link_decoder_init(&decoder_); }
+
+    // Simulated time between looks at the line: the answer is seen at most this late.
+    avr_cycle_count_t step = kCpuHz / 4000;
+
+    bool send(const uint8_t* bytes, size_t length) {
+        return length > 0 && ::write(line_.hostFd(), bytes, length) == ssize_t(length);
+    }
+    std::optional<Answer> request(const uint8_t* packet, size_t length, double seconds = 0.5) {
+        if (!send(packet, length)) return std::nullopt;
+        return answer(packet[2], seconds);
+    }
+    std::optional<Answer> answer(uint8_t number, double seconds) {
+        const Ns until = line_.simNs() + Ns(seconds * 1e9);
+        while (line_.simNs() < until) {
+            line_.run(step);
+            uint8_t chunk[512];
+            ssize_t n;
+            while ((n = ::read(line_.hostFd(), chunk, sizeof chunk)) > 0) {
+                for (ssize_t i = 0; i < n; ++i) {
+                    dotreel_link_packet p;
+                    int whole = dotreel_link_decoder_feed(&decoder_, chunk[i], &p);
+                    while (whole) {
+                        if (p.number == number) {
+                            Answer a{
+                                p.type, p.number,
+                                QByteArray(reinterpret_cast<const char*>(p.payload), p.length)};
+                            // drop whatever is left, as a host does after its answer
+                            dotreel_link_decoder_init(&decoder_);
+                            return a;
+                        }
+                        whole = dotreel_link_decoder_next(&decoder_, &p);
+                    }
+                }
+            }
+        }
+        return std::nullopt;
+    }
+    uint8_t next() { return ++number_; }
+
+    std::optional<Answer> hello() {
+        const size_t n = dotreel_link_encode_hello(buffer_, next());
+        return request(buffer_, n);
+    }
+    std::optional<Answer> write(uint32_t address, const uint8_t* data, uint8_t length) {
+        const size_t n = dotreel_link_encode_write(buffer_, next(), address, data, length);
+        return request(buffer_, n);
+    }
+    std::optional<Answer> read(uint32_t address, uint8_t length) {
+        const size_t n = dotreel_link_encode_read(buffer_, next(), address, length);
+        return request(buffer_, n);
+    }
+    std::optional<Answer> show(const uint8_t* frame) {
+        const size_t n = dotreel_link_encode_show(buffer_, next(), frame);
+        return request(buffer_, n);
+    }
+    std::optional<Answer> play(uint16_t start, uint16_t end, uint16_t interval, uint8_t flags) {
+        const size_t n = dotreel_link_encode_play(buffer_, next(), start, end, interval, flags);
+        return request(buffer_, n);
+    }
+    // Any packet, as a host with its own ideas would send it.
+    std::optional<Answer> raw(uint8_t type, const QByteArray& payload) {
+        const size_t n = dotreel_link_encode(buffer_, type, next(),
+                                             reinterpret_cast<const uint8_t*>(payload.constData()),
+                                             uint16_t(payload.size()));
+        return request(buffer_, n);
+    }
+    std::optional<Answer> stop() {
+        const size_t n = dotreel_link_encode_stop(buffer_, next());
+        return request(buffer_, n);
+    }
+
+private:
+    SerialLine& line_;
+    dotreel_link_decoder decoder_{};
+    uint8_t buffer_[DOTREEL_LINK_MAX_PACKET]{};
+    uint8_t number_ = 0;
 };
 
 }  // namespace firmwaresim

@@ -13,100 +13,11 @@
 
 extern "C" {
 #include "dotreel_eeprom.h"
-#include "dotreel_link.h"
 }
 
 using namespace firmwaresim;
 
 namespace {
-
-// An answer as it came off the line.
-struct Answer {
-    uint8_t type = 0;
-    uint8_t number = 0;
-    QByteArray payload;
-    uint8_t errorCode() const { return type == DOTREEL_LINK_ERROR ? uint8_t(payload[1]) : 0; }
-};
-
-// The host end of the line, played by the test: one request at a time, the answer matched by
-// its number, every wait counted in simulated time.
-class Host {
-public:
-    explicit Host(SerialLine& line) : line_(line) { dotreel_link_decoder_init(&decoder_); }
-
-    void send(const uint8_t* bytes, size_t length) {
-        QVERIFY(::write(line_.hostFd(), bytes, length) == ssize_t(length));
-    }
-    std::optional<Answer> request(const uint8_t* packet, size_t length, double seconds = 0.5) {
-        send(packet, length);
-        return answer(packet[2], seconds);
-    }
-    std::optional<Answer> answer(uint8_t number, double seconds) {
-        const Ns until = line_.simNs() + Ns(seconds * 1e9);
-        while (line_.simNs() < until) {
-            line_.run(kCpuHz / 4000);
-            uint8_t chunk[512];
-            ssize_t n;
-            while ((n = ::read(line_.hostFd(), chunk, sizeof chunk)) > 0) {
-                for (ssize_t i = 0; i < n; ++i) {
-                    dotreel_link_packet p;
-                    int whole = dotreel_link_decoder_feed(&decoder_, chunk[i], &p);
-                    while (whole) {
-                        if (p.number == number) {
-                            Answer a{
-                                p.type, p.number,
-                                QByteArray(reinterpret_cast<const char*>(p.payload), p.length)};
-                            // drop whatever is left, as a host does after its answer
-                            dotreel_link_decoder_init(&decoder_);
-                            return a;
-                        }
-                        whole = dotreel_link_decoder_next(&decoder_, &p);
-                    }
-                }
-            }
-        }
-        return std::nullopt;
-    }
-    uint8_t next() { return ++number_; }
-
-    std::optional<Answer> hello() {
-        const size_t n = dotreel_link_encode_hello(buffer_, next());
-        return request(buffer_, n);
-    }
-    std::optional<Answer> write(uint32_t address, const uint8_t* data, uint8_t length) {
-        const size_t n = dotreel_link_encode_write(buffer_, next(), address, data, length);
-        return request(buffer_, n);
-    }
-    std::optional<Answer> read(uint32_t address, uint8_t length) {
-        const size_t n = dotreel_link_encode_read(buffer_, next(), address, length);
-        return request(buffer_, n);
-    }
-    std::optional<Answer> show(const uint8_t* frame) {
-        const size_t n = dotreel_link_encode_show(buffer_, next(), frame);
-        return request(buffer_, n);
-    }
-    std::optional<Answer> play(uint16_t start, uint16_t end, uint16_t interval, uint8_t flags) {
-        const size_t n = dotreel_link_encode_play(buffer_, next(), start, end, interval, flags);
-        return request(buffer_, n);
-    }
-    // Any packet, as a host with its own ideas would send it.
-    std::optional<Answer> raw(uint8_t type, const QByteArray& payload) {
-        const size_t n = dotreel_link_encode(buffer_, type, next(),
-                                             reinterpret_cast<const uint8_t*>(payload.constData()),
-                                             uint16_t(payload.size()));
-        return request(buffer_, n);
-    }
-    std::optional<Answer> stop() {
-        const size_t n = dotreel_link_encode_stop(buffer_, next());
-        return request(buffer_, n);
-    }
-
-private:
-    SerialLine& line_;
-    dotreel_link_decoder decoder_{};
-    uint8_t buffer_[DOTREEL_LINK_MAX_PACKET]{};
-    uint8_t number_ = 0;
-};
 
 // A board with the store of `kind` in its EEPROMs (none: both erased), its UART on a
 // pseudo-terminal, run past its power-up.
@@ -115,7 +26,7 @@ struct Rig {
     StoreImages images;
     Board board;
     SerialLine line;
-    Host host;
+    LinkHost host;
     explicit Rig(const QString& build, const QString& kind = QStringLiteral("random:23"))
         : images(makeImages(kind, dir)), board(elfPath(build)), line(board), host(line) {
         if (board.loaded()) load(board.bus, images);
@@ -198,7 +109,6 @@ private slots:
         QCOMPARE(info.store_bytes, uint32_t(131072));
         QCOMPARE(int(info.eeproms), eeproms);
         QCOMPARE(int(info.firmware_major), 1);
-        qInfo("simavr byte %llu cycles", (unsigned long long)rig.line.simavrByteCycles());
         rig.line.run(kCpuHz * 3 / 2);
         QCOMPARE(rig.board.ledCode(), led);
         QCOMPARE(rig.line.ringOverflows(), 0);
@@ -331,7 +241,7 @@ private slots:
         rig.powerUp();
         uint8_t packet[DOTREEL_LINK_MAX_PACKET];
         const size_t n = dotreel_link_encode_show(packet, 9, rig.frame(3));
-        rig.host.send(packet, n / 3);
+        QVERIFY(rig.host.send(packet, n / 3));
         rig.line.run(kCpuHz * 15 / 100);
         QVERIFY(isDone(rig.host.hello(), DOTREEL_LINK_HELLO));
     }

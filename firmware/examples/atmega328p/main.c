@@ -116,7 +116,14 @@ static void bus_write(uint8_t chip, uint8_t a0, uint8_t value) {
 #endif
 }
 
-void sg12232_port_command(uint8_t chip, uint8_t command) { bus_write(chip, 0, command); }
+static void pump(void);
+
+/* A command comes before each row of 61 bytes: the UART's ring is emptied there too, so a
+ * frame's 2.4 ms on the panel do not count as one stretch away from it. */
+void sg12232_port_command(uint8_t chip, uint8_t command) {
+    pump();
+    bus_write(chip, 0, command);
+}
 void sg12232_port_data(uint8_t chip, uint8_t data) { bus_write(chip, 1, data); }
 void sg12232_port_delay_us(uint16_t us) {
     while (us-- > 0) _delay_us(1);
@@ -395,8 +402,6 @@ static int settings_load(settings* s) {
     s->flags = b[6];
     return settings_valid(s);
 }
-
-static void pump(void);
 
 /* Byte by byte, each write cycle (3.4 ms) spent taking received bytes in: eeprom_update_block
  * would sit 30 ms with the UART's ring filling. Unchanged bytes are not written again. */
