@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,13 +27,14 @@ double secondsSince(Clock::time_point start) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     const unsigned baud =
         argc > 1 ? static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10)) : 115200;
     const unsigned cycleUs =
         argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 5000;
     const unsigned bytesPerSecond = baud / 10;
-    constexpr double kBlocks = DOTREEL_LINK_STORE_BYTES / DOTREEL_LINK_BLOCK_BYTES;
+    constexpr double kBlocks =
+        static_cast<double>(DOTREEL_LINK_STORE_BYTES) / DOTREEL_LINK_BLOCK_BYTES;
     constexpr double kOverhead = DOTREEL_LINK_HEADER_BYTES + DOTREEL_LINK_CRC_BYTES;
 
     support::LinkDevice device;
@@ -99,4 +101,7 @@ int main(int argc, char** argv) {
             total / kFrames, worst, wireMs);
     }
     return 0;
+} catch (const std::exception& e) {
+    std::fprintf(stderr, "bench_link: %s\n", e.what());
+    return 1;
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -265,7 +266,7 @@ public:
              << done * 100 / total << "%  " << std::fixed << std::setprecision(1) << rate / 1000.0
              << " kB/s";
         if (rate > 0 && done < total) {
-            const auto left = static_cast<long>(static_cast<double>(total - done) / rate + 0.5);
+            const long left = std::lround(static_cast<double>(total - done) / rate);
             line << "  " << left / 60 << ":" << std::setw(2) << std::setfill('0') << left % 60
                  << " left ";
         } else {
@@ -312,8 +313,13 @@ void checkOptions(const ParsedArgs& args, const std::string& command) {
     };
     for (const auto& [option, commands] : only) {
         if (!args.has(option)) continue;
-        if (std::find(commands.begin(), commands.end(), command) == commands.end())
-            throw UsageError("--" + option + " does not apply to 'device " + command + "'");
+        if (std::find(commands.begin(), commands.end(), command) != commands.end()) continue;
+        std::string message = "--";
+        message += option;
+        message += " does not apply to 'device ";
+        message += command;
+        message += '\'';
+        throw UsageError(message);
     }
     if (command == "list" && (args.has("port") || args.has("baud")))
         throw UsageError("'device list' opens no port: --port and --baud do not apply");

@@ -1,8 +1,8 @@
 // The real `dotreel-tool device` against a scripted player on a pseudo-terminal: what reaches
 // the device's store and panel, uploads through a bad line, every failure's exit status and
 // message, a port another program holds, and Ctrl+C in the middle of an upload.
-#include <signal.h>
 #include <sys/file.h>
+#include <csignal>
 
 #include <QElapsedTimer>
 #include <QProcess>
