@@ -70,8 +70,7 @@ const std::map<std::string, std::string, std::less<>>& commandHelps() {
         {"show",
          "Usage: dotreel-tool device show FILE --frame N [--port PORT] [--baud RATE]\n"
          "\n"
-         "Sends frame N (0..267) of frame file FILE to the panel, which shows it until the\n"
-         "next frame; playback from the EEPROMs, if any, stops.\n"},
+         "Sends frame N (0..267) of frame file FILE to the panel.\n"},
         {"upload",
          "Usage: dotreel-tool device upload FILE [SETTINGS] [--no-verify] [--once]\n"
          "                                 [--port PORT] [--baud RATE]\n"
@@ -391,12 +390,14 @@ int runUpload(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
     const std::string& port = c.session->portName();
 
     const InterruptGuard guard;
+    bool written = false;
     try {
         ProgressReport progress(err, port);
         const auto report = [&](link::TransferPhase p, size_t done, size_t total) {
             progress(p, done, total);
         };
         link::uploadStore(*c.session, store->data(), report, &interrupted);
+        written = true;
         if (!args.has("no-verify")) {
             const auto difference =
                 link::verifyStore(*c.session, store->data(), report, &interrupted);
@@ -404,8 +405,13 @@ int runUpload(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
         }
     } catch (const LinkError& e) {
         if (e.kind() != LinkError::Kind::Cancelled) throw;
-        err << "dotreel-tool device upload: upload cancelled; the store on the device is "
-               "incomplete, upload again\n";
+        if (written)
+            err << "dotreel-tool device upload: cancelled while reading back; the store was "
+                   "written but not compared: run 'dotreel-tool device verify "
+                << file << "'\n";
+        else
+            err << "dotreel-tool device upload: upload cancelled; the store on the device is "
+                   "incomplete, upload again\n";
         return kExitInterrupted;
     }
     out << "uploaded " << file << " to " << port << ": " << kStoreBytes << " bytes"

@@ -172,6 +172,13 @@ private slots:
                  qPrintable(QString("exit %1\n%2%3").arg(r.code).arg(r.out, r.err)));
         says.replace("PORT", port);
         QVERIFY2((r.out + r.err).contains(says), qPrintable(r.out + r.err));
+        // Standard error is no terminal here: one line per phase, no bar.
+        if (args[1] == "upload" && code == 0) {
+            QVERIFY2(r.err.contains("writing 131072 bytes to " + port + "\n"), qPrintable(r.err));
+            QCOMPARE(r.err.contains("verifying 131072 bytes back from"),
+                     !args.contains("--no-verify"));
+            QVERIFY(!r.err.contains('\r'));
+        }
         // Failing requests give up after their tries: well within the time a user would wait.
         if (code != 0) QVERIFY(timer.elapsed() < 10000);
         switch (expect) {
