@@ -101,7 +101,7 @@ private slots:
         support::LinkDevice device;
         apply(device, misbehaviour);
         Session session(SerialPort::open(device.slavePath(), 115200));
-        const auto data = pattern(8 * DOTREEL_LINK_BLOCK_BYTES, 5);
+        const auto data = pattern(size_t{8} * DOTREEL_LINK_BLOCK_BYTES, 5);
         const auto started = std::chrono::steady_clock::now();
         const int thrown = thrownKind([&] {
             session.hello();
@@ -255,6 +255,22 @@ private slots:
         // Connecting again works once the device reads again.
         device.knobs.stopReading = false;
         QVERIFY2(view.connect(device.slavePath(), 115200, error), error.c_str());
+    }
+
+    // The cable pulled: the port hangs up, which is reported once like a silent device.
+    void liveViewReportsUnplug() {
+        auto device = std::make_unique<support::LinkDevice>();
+        std::atomic<int> reports{0};
+        LiveView view([&](const std::string&) { ++reports; });
+        std::string error;
+        QVERIFY(view.connect(device->slavePath(), 115200, error));
+        device.reset();
+        view.offer(dotreel::link::PanelFrame{});
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (reports == 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        QCOMPARE(reports.load(), 1);
+        QVERIFY(!view.connected());
     }
 
     void liveViewClosesPromptly() {
