@@ -400,7 +400,12 @@ public:
             toHost_.pop_front();
         }
     }
-    bool idle() const { return toDevice_.empty() && toHost_.empty(); }
+    // Nothing on its way, and the device has answered since it was last spoken to and gone
+    // quiet (two byte times without a byte): the host's turn.
+    bool hostsTurn() const {
+        return toDevice_.empty() && toHost_.empty() && lastOut_ >= lastIn_ &&
+               avr_->cycle - lastOut_ > 2 * byteCycles();
+    }
 
     // Runs the simulation about `cycles` more, moving bytes, and the reset when it is due.
     void run(avr_cycle_count_t cycles) {
@@ -421,10 +426,11 @@ public:
         }
     }
 
-    // Serves a host program until it ends: the simulation runs free while bytes are on their way,
-    // and no faster than the wall clock while both sides wait, so the simulated device does not
-    // race through the time a host takes to answer (that time would count many times over in the
-    // figures). The program's exit code, or -1 when it did not end within `wallMs`.
+    // Serves a host program until it ends: the simulation runs free while bytes are on their way
+    // or the device works on a request, and no faster than the wall clock while the device waits
+    // for the host, so it does not race through the time a host takes to answer (that time would
+    // count many times over in the figures). The program's exit code, or -1 when it did not end
+    // within `wallMs`.
     int serve(QProcess& host, int wallMs) {
         QElapsedTimer wall;
         wall.start();
@@ -440,7 +446,7 @@ public:
                 return -1;
             }
             run(kCpuHz / 2000);  // 0.5 ms
-            if (!idle()) {
+            if (!hostsTurn()) {
                 waiting = false;
                 continue;
             }
@@ -477,6 +483,7 @@ private:
     bool armed_ = false;
     bool resetDue_ = false;
     long lineBytes_ = 0;
+    avr_cycle_count_t lastIn_ = 0, lastOut_ = 0;
 
     // One byte's time on the wire at the UART's present setting: 10 bits of 8 (U2X) or 16 clocks
     // per count of UBRR + 1.
@@ -514,6 +521,7 @@ private:
         if (line->through(byte)) {
             avr_raise_irq(line->input_, byte);
             ++line->bytesIn;
+            line->lastIn_ = avr->cycle;
             if (line->record) line->inCycles.push_back(avr->cycle);
             if (line->resetAfter > 0 && line->bytesIn == line->resetAfter) line->resetDue_ = true;
         }
@@ -524,6 +532,7 @@ private:
         auto* line = static_cast<SerialLine*>(param);
         uint8_t byte = uint8_t(value);
         ++line->bytesOut;
+        line->lastOut_ = line->avr_->cycle;
         if (line->record) line->outCycles.push_back(line->avr_->cycle);
         if (!line->through(byte)) return;
         line->toHost_.push_back({line->avr_->cycle + line->delayNs * 2 / 125, byte});
