@@ -101,6 +101,22 @@ Figures tool(const QStringList& args, Board& board, SerialLine& line, const QStr
     (void)started;
     f.simS = simSince(line, line.inCycles.front()) + double(line.uartByteCycles()) / kCpuHz;
     f.bytes = (line.bytesIn - in0) + (line.bytesOut - out0);
+    // The host's turns: from an answer's last byte out to the next request's first byte in.
+    double turns = 0;
+    int count = 0;
+    size_t o = 0;
+    for (size_t i = 1; i < line.inCycles.size(); ++i) {
+        const avr_cycle_count_t prev = line.inCycles[i - 1], at = line.inCycles[i];
+        while (o < line.outCycles.size() && line.outCycles[o] < at) ++o;
+        if (o > 0 && line.outCycles[o - 1] > prev) {
+            turns += double(at - line.outCycles[o - 1]) / kCpuHz;
+            ++count;
+        }
+    }
+    std::printf(
+        "  (%d host turns, %.2f s of simulated time in all: the program's own time between an "
+        "answer and its next request)\n",
+        count, turns);
     return f;
 }
 
