@@ -139,7 +139,7 @@ void latency(QTemporaryDir& dir, const QString& build, int baud, bool playing) {
         line.inCycles.clear();
         line.outCycles.clear();
         line.record = true;
-        const auto a = host.show(store + (i * 13 % 268) * 488);
+        const auto a = host.show(store + ptrdiff_t(i * 13 % 268) * 488);
         line.record = false;
         if (!a || line.inCycles.empty() || line.outCycles.empty()) {
             std::printf("live view at %d baud: no answer\n", baud);

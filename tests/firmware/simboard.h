@@ -242,7 +242,7 @@ private:
 
     void latch(int chip) {
         const uint8_t control = avr_->data[kPortB];
-        const uint8_t value =
+        const auto value =
             uint8_t((avr_->data[kPortC] & kDataLow) | (avr_->data[kPortD] & kDataHigh));
         if (!(control & kPinA0)) {
             panel.command(chip, value, now());
@@ -530,7 +530,7 @@ private:
 
     static void output(avr_irq_t*, uint32_t value, void* param) {
         auto* line = static_cast<SerialLine*>(param);
-        uint8_t byte = uint8_t(value);
+        auto byte = uint8_t(value);
         ++line->bytesOut;
         line->lastOut_ = line->avr_->cycle;
         if (line->record) line->outCycles.push_back(line->avr_->cycle);

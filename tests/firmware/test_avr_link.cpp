@@ -34,7 +34,7 @@ struct Rig {
     bool ok() const { return images.ok() && board.loaded() && line.ok(); }
     void powerUp() { line.run(kCpuHz / 10); }
     const uint8_t* frame(int n) const {
-        return reinterpret_cast<const uint8_t*>(images.store->data()) + n * 488;
+        return reinterpret_cast<const uint8_t*>(images.store->data()) + ptrdiff_t(n) * 488;
     }
     QByteArray storeBytes() const {
         return QByteArray(reinterpret_cast<const char*>(images.store->data()), 131072);

@@ -278,13 +278,13 @@ static uint16_t now_ms(void) {
 /* --- The UART ----------------------------------------------------------------------------------
  * Received bytes go into a ring by interrupt; the main loop takes them out between the other
  * work. The longest the main loop is away from the ring is a request's own work: a page write
- * with its write cycle, up to 3 ms of bus and 10 ms of acknowledge polling, and while it is
- * carried out the host waits for the answer. Bytes that come anyway (a show request during a
- * tick) are taken into the decoder between the pieces of the tick's frame read (see
- * read_pumping), so the longest stretch without that is the panel write (about 1.5 ms) or the
- * CRC of a whole show request (about 2.5 ms): under 40 bytes at 115200 baud, under 400 at 1000000
- * once the decoder's own 495 bytes are counted. 256 bytes, indices of one byte: an interrupt
- * and the main loop never see half an index. */
+ * with its write cycle, up to 3 ms of bus and 10 ms of acknowledge polling (150 bytes at 115200
+ * baud), and while it is carried out the host waits for the answer. Bytes that come anyway (a
+ * show request during a tick) are taken in between the pieces of the tick's frame read (see
+ * read_pumping) and before each 61-byte row it writes to the panel, so the longest stretch
+ * without that is one piece's read, about 1.6 ms: 20 bytes at 115200 baud, 160 at 1000000. The
+ * CRC of a whole show request (about 2.5 ms) comes after its last byte, when the host waits.
+ * 256 bytes, indices of one byte: an interrupt and the main loop never see half an index. */
 #define RX_RING_BYTES 256u
 
 static uint8_t rx_ring[RX_RING_BYTES];
