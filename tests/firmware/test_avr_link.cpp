@@ -114,6 +114,23 @@ private slots:
         QCOMPARE(rig.line.ringOverflows(), 0);
     }
 
+    // A panel whose controller never gets ready (busy poll build): the LED says so, hello is
+    // still answered, and a show is refused with the panel's error instead of hanging.
+    void aDeadPanelIsReportedNotWaitedFor() {
+        Rig rig("busypoll");
+        QVERIFY(rig.ok());
+        rig.board.panel.chips[1].neverReady = true;
+        rig.powerUp();
+        QVERIFY(isDone(rig.host.hello(), DOTREEL_LINK_HELLO));
+        const auto refused = rig.host.show(rig.frame(2));
+        QVERIFY(refused);
+        QCOMPARE(int(refused->errorCode()), int(DOTREEL_LINK_E_PANEL));
+        QCOMPARE(int(uint8_t(refused->payload[2])), 1);
+        rig.line.run(kCpuHz * 3 / 2);
+        QCOMPARE(rig.board.ledCode(), 1);
+        QVERIFY(isDone(rig.host.stop(), DOTREEL_LINK_STOP));
+    }
+
     // Blocks written through the link land in the right chip at the right place, read back the
     // same; a write the EEPROM refuses is answered with the error, never acknowledged.
     void writesAndReadsBlocks() {
@@ -122,6 +139,12 @@ private slots:
         rig.powerUp();
         uint8_t block[128];
         for (int i = 0; i < 128; ++i) block[i] = uint8_t(i * 7 + 3);
+        // The default build plays from power-up; the first write stops it for good.
+        QVERIFY(!rig.board.shown.empty());
+        QVERIFY(isDone(rig.host.write(256, block, 128), DOTREEL_LINK_WRITE));
+        const size_t shown = rig.board.shown.size();
+        rig.line.run(kCpuHz / 5);
+        QCOMPARE(rig.board.shown.size(), shown);
         for (uint32_t address : {0u, 65408u, 65536u, 131072u - 128u}) {
             QVERIFY(isDone(rig.host.write(address, block, 128), DOTREEL_LINK_WRITE));
             const auto& chip = rig.board.bus.chips[address >> 16].memory();
