@@ -21,7 +21,18 @@ Q_DECLARE_METATYPE(Kind)
 
 namespace {
 
-enum class Misbehaviour { None, Drop, Garble, GarbleAnswers, Delay, Reset, Silent, Version, Deaf };
+enum class Misbehaviour {
+    None,
+    Drop,
+    Garble,
+    GarbleAnswers,
+    Delay,
+    Late,
+    Reset,
+    Silent,
+    Version,
+    Deaf
+};
 }
 Q_DECLARE_METATYPE(Misbehaviour)
 
@@ -42,6 +53,10 @@ void apply(support::LinkDevice& device, Misbehaviour m) {
             break;
         case Misbehaviour::Delay:
             device.knobs.answerDelayMs = 120;
+            break;
+        // Each answer comes after the host has sent the request again: never the one awaited.
+        case Misbehaviour::Late:
+            device.knobs.answerDelayMs = DOTREEL_LINK_ANSWER_TIMEOUT_MS + 100;
             break;
         case Misbehaviour::Reset:
             device.knobs.resetAfter = 3;
@@ -92,6 +107,8 @@ private slots:
         QTest::newRow("late answers") << Misbehaviour::Delay << -1;
         QTest::newRow("resets mid-stream") << Misbehaviour::Reset << -1;
         QTest::newRow("never answers") << Misbehaviour::Silent << int(Kind::NoAnswer);
+        QTest::newRow("answers too late") << Misbehaviour::Late << int(Kind::NoAnswer);
+        QTest::newRow("stops reading") << Misbehaviour::Deaf << int(Kind::NoAnswer);
         QTest::newRow("answers always broken") << Misbehaviour::GarbleAnswers << int(Kind::Crc);
         QTest::newRow("another version") << Misbehaviour::Version << int(Kind::Version);
     }
