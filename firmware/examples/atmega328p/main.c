@@ -390,17 +390,21 @@ static void settings_bytes(const settings* s, uint8_t* b) {
     b[8] = (uint8_t)(crc & 0xFFu);
 }
 
+/* *s is left as it is unless the kept settings are whole and make sense. */
 static int settings_load(settings* s) {
     uint8_t b[KEPT_BYTES];
     uint16_t crc;
+    settings kept;
     eeprom_read_block(b, (const void*)KEPT_ADDRESS, KEPT_BYTES);
     crc = dotreel_link_crc(DOTREEL_LINK_CRC_INIT, b, 7u);
     if (b[7] != (uint8_t)(crc >> 8) || b[8] != (uint8_t)(crc & 0xFFu)) return 0;
-    s->start = (uint16_t)(b[0] | (uint16_t)b[1] << 8);
-    s->end = (uint16_t)(b[2] | (uint16_t)b[3] << 8);
-    s->interval_ms = (uint16_t)(b[4] | (uint16_t)b[5] << 8);
-    s->flags = b[6];
-    return settings_valid(s);
+    kept.start = (uint16_t)(b[0] | (uint16_t)b[1] << 8);
+    kept.end = (uint16_t)(b[2] | (uint16_t)b[3] << 8);
+    kept.interval_ms = (uint16_t)(b[4] | (uint16_t)b[5] << 8);
+    kept.flags = b[6];
+    if (!settings_valid(&kept)) return 0;
+    *s = kept;
+    return 1;
 }
 
 /* Byte by byte, each write cycle (3.4 ms) spent taking received bytes in: eeprom_update_block
