@@ -325,6 +325,9 @@ public:
     long bytesIn = 0;   // given to the UART
     long bytesOut = 0;  // sent by the UART
     int resets = 0;
+    // Called once from serve() when bytesIn reaches onBytesInAt (a Ctrl+C to the host, say).
+    std::function<void()> onBytesIn;
+    long onBytesInAt = 0;
     // Simulated cycle of each byte given to the UART and of each byte it sent.
     std::vector<avr_cycle_count_t> inCycles, outCycles;
     bool record = false;
@@ -437,9 +440,12 @@ public:
         bool waiting = false;
         qint64 wallAnchor = 0;
         Ns simAnchor = 0;
-        while (host.state() != QProcess::NotRunning || !host.waitForFinished(0)) {
-            if (host.state() == QProcess::NotRunning) break;
+        while (host.state() != QProcess::NotRunning) {
             host.waitForFinished(0);
+            if (onBytesIn && bytesIn >= onBytesInAt) {
+                onBytesIn();
+                onBytesIn = nullptr;
+            }
             if (wall.elapsed() > wallMs) {
                 host.kill();
                 host.waitForFinished(5000);

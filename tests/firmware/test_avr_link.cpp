@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #ifdef DOTREEL_HAVE_SIMAVR
+#include <csignal>
 #include <optional>
 
 #include "firmware/simboard.h"
@@ -63,7 +64,7 @@ struct ToolRun {
     int code;
     QString err;
 };
-ToolRun runTool(SerialLine& line, const QStringList& args, int wallMs = 240000) {
+ToolRun runTool(SerialLine& line, const QStringList& args, int wallMs = 120000) {
     QProcess p;
     p.start(tool(), QStringList{"device"} + args + QStringList{"--port", line.slavePath()});
     if (!p.waitForStarted(10000)) return {-1, "did not start"};
@@ -326,6 +327,32 @@ private slots:
                 rig.board.shown[first + size_t(i)].panel.differenceFrom(*rig.images.store, 20 + i),
                 std::string());
         QCOMPARE(rig.line.ringOverflows(), 0);
+    }
+
+    // Ctrl+C in the middle of an upload: the tool stops after the block in flight and says the
+    // store is incomplete; the player goes on answering, and the next upload starts over and
+    // ends with the whole store.
+    void toolUploadInterruptedThenAgain() {
+        if (!toolHasDevice()) QSKIP("this build's dotreel-tool has no device command");
+        Rig rig("fast", "random:37");
+        QVERIFY(rig.ok());
+        for (auto& c : rig.board.bus.chips) std::fill(c.memory().begin(), c.memory().end(), 0xFF);
+        rig.powerUp();
+        QProcess p;
+        const QString file = rig.dir.filePath("store.txt");
+        p.start(tool(),
+                {"device", "upload", file, "--baud", "1000000", "--port", rig.line.slavePath()});
+        QVERIFY(p.waitForStarted(10000));
+        rig.line.onBytesInAt = 30000;  // about a fifth of the writes
+        rig.line.onBytesIn = [&p] { ::kill(pid_t(p.processId()), SIGINT); };
+        QCOMPARE(rig.line.serve(p, 60000), 130);
+        QVERIFY(rig.chip(0) != rig.images.chip[0]);
+        const ToolRun info = runTool(rig.line, {"info", "--baud", "1000000"});
+        QVERIFY2(info.code == 0, qPrintable(info.err));
+        const ToolRun again = runTool(rig.line, {"upload", file, "--baud", "1000000"});
+        QVERIFY2(again.code == 0, qPrintable(again.err));
+        QCOMPARE(rig.chip(0), rig.images.chip[0]);
+        QCOMPARE(rig.chip(1), rig.images.chip[1]);
     }
 
     void toolUploadOnABadLine_data() {
