@@ -33,7 +33,8 @@ if(DOTREEL_AVR_GCC AND DOTREEL_AVR_SIZE)
   foreach(variant IN ITEMS "default;" "repeat;${repeat_run}"
                            "once;-DDOTREEL_PLAY_START=136;-DDOTREEL_PLAY_END=133;-DDOTREEL_PLAY_INTERVAL_MS=25;-DDOTREEL_PLAY_REPEAT=0"
                            "inverted;${repeat_run};-DSG12232_MAPPING=SG12232_MAPPING_INVERTED"
-                           "busypoll;${repeat_run};-DSG12232_BUSY_POLL=1")
+                           "busypoll;${repeat_run};-DSG12232_BUSY_POLL=1"
+                           "fast;-DDOTREEL_BAUD=1000000UL")
     list(POP_FRONT variant name)
     set(elf ${CMAKE_BINARY_DIR}/firmware/dotreel-player-${name}.elf)
     add_custom_command(OUTPUT ${elf}
@@ -67,13 +68,22 @@ function(dotreel_firmware_attach)
       add_dependencies(${target} dotreel-tool dotreel-make-demo)
     endif()
   endforeach()
-  if(TARGET test_firmware_avr)
-    if(SIMAVR_FOUND AND TARGET firmware_avr)
-      target_link_libraries(test_firmware_avr PRIVATE PkgConfig::SIMAVR)
-      target_compile_definitions(test_firmware_avr PRIVATE DOTREEL_HAVE_SIMAVR
-        DOTREEL_AVR_ELF_DIR="${CMAKE_BINARY_DIR}/firmware")
-      add_dependencies(test_firmware_avr firmware_avr)
-    endif()
+  if(TARGET bench_avr_link)
+    target_link_libraries(bench_avr_link PRIVATE dotreel_firmware)
+    target_include_directories(bench_avr_link PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_compile_definitions(bench_avr_link PRIVATE
+      DOTREEL_TOOL_PATH="$<TARGET_FILE:dotreel-tool>"
+      DOTREEL_MAKE_DEMO="$<TARGET_FILE:dotreel-make-demo>")
+    add_dependencies(bench_avr_link dotreel-tool dotreel-make-demo)
   endif()
+  # The simulated microcontroller's test programs, and the benchmark of the link through it.
+  foreach(target test_firmware_avr test_firmware_avr_link bench_avr_link)
+    if(TARGET ${target} AND SIMAVR_FOUND AND TARGET firmware_avr)
+      target_link_libraries(${target} PRIVATE PkgConfig::SIMAVR)
+      target_compile_definitions(${target} PRIVATE DOTREEL_HAVE_SIMAVR
+        DOTREEL_AVR_ELF_DIR="${CMAKE_BINARY_DIR}/firmware")
+      add_dependencies(${target} firmware_avr)
+    endif()
+  endforeach()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL dotreel_firmware_attach)
