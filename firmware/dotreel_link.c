@@ -77,19 +77,19 @@ size_t dotreel_link_encode_read(uint8_t* out, uint8_t number, uint32_t address, 
     return dotreel_link_encode(out, DOTREEL_LINK_READ, number, p, 5);
 }
 
-static int play_fits(uint16_t start, uint16_t end, uint16_t interval_ms, uint8_t repeat) {
+static int play_fits(uint16_t start, uint16_t end, uint16_t interval_ms, uint8_t flags) {
     return start < DOTREEL_LINK_FRAMES && end < DOTREEL_LINK_FRAMES && interval_ms >= 1u &&
-           interval_ms <= 1000u && repeat <= 1u;
+           interval_ms <= 1000u && (flags & (uint8_t)~DOTREEL_LINK_PLAY_FLAGS) == 0u;
 }
 
 size_t dotreel_link_encode_play(uint8_t* out, uint8_t number, uint16_t start, uint16_t end,
-                                uint16_t interval_ms, uint8_t repeat) {
+                                uint16_t interval_ms, uint8_t flags) {
     uint8_t p[7];
-    if (!play_fits(start, end, interval_ms, repeat)) return 0;
+    if (!play_fits(start, end, interval_ms, flags)) return 0;
     put16(p, start);
     put16(p + 2, end);
     put16(p + 4, interval_ms);
-    p[6] = repeat;
+    p[6] = flags;
     return dotreel_link_encode(out, DOTREEL_LINK_PLAY, number, p, 7);
 }
 

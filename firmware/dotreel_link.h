@@ -87,8 +87,12 @@ size_t dotreel_link_encode_show(uint8_t* out, uint8_t number, const uint8_t* fra
 size_t dotreel_link_encode_write(uint8_t* out, uint8_t number, uint32_t address,
                                  const uint8_t* data, uint8_t length);
 size_t dotreel_link_encode_read(uint8_t* out, uint8_t number, uint32_t address, uint8_t length);
+/* Play's last byte: bit 0 repeat; bit 1 keep these settings as the ones played at power-up. */
+#define DOTREEL_LINK_PLAY_REPEAT 0x01u
+#define DOTREEL_LINK_PLAY_KEEP 0x02u
+#define DOTREEL_LINK_PLAY_FLAGS (DOTREEL_LINK_PLAY_REPEAT | DOTREEL_LINK_PLAY_KEEP)
 size_t dotreel_link_encode_play(uint8_t* out, uint8_t number, uint16_t start, uint16_t end,
-                                uint16_t interval_ms, uint8_t repeat);
+                                uint16_t interval_ms, uint8_t flags);
 size_t dotreel_link_encode_stop(uint8_t* out, uint8_t number);
 
 /* What hello answers. eeproms: bit 0 set when chip 0 (0x50) answers, bit 1 for chip 1. */
@@ -146,7 +150,8 @@ typedef struct {
     /* a store block: bus status, DOTREEL_I2C_OK (0) when written and its write cycle over */
     int (*write)(void* context, uint32_t address, const uint8_t* data, uint8_t length);
     int (*read)(void* context, uint32_t address, uint8_t* data, uint8_t length);
-    void (*play)(void* context, uint16_t start, uint16_t end, uint16_t interval_ms, uint8_t repeat);
+    /* flags: DOTREEL_LINK_PLAY_REPEAT, DOTREEL_LINK_PLAY_KEEP */
+    void (*play)(void* context, uint16_t start, uint16_t end, uint16_t interval_ms, uint8_t flags);
     void (*stop)(void* context);
     uint8_t (*eeproms)(void* context); /* the hello's eeproms bits */
     uint8_t firmware_major, firmware_minor, firmware_patch;

@@ -326,13 +326,14 @@ private slots:
         QCOMPARE(panel_.differenceFrom(*store, 10), std::string());
 
         out.resize(DOTREEL_LINK_MAX_PACKET);
-        out.resize(dotreel_link_encode_play(out.data(), 43, 132, 136, 40, 1));
+        out.resize(dotreel_link_encode_play(out.data(), 43, 132, 136, 40,
+                                            DOTREEL_LINK_PLAY_REPEAT | DOTREEL_LINK_PLAY_KEEP));
         QCOMPARE(int(ask(out).type), int(DOTREEL_LINK_PLAY | DOTREEL_LINK_ANSWER));
         QCOMPARE(board_.plays, 1);
         QCOMPARE(board_.start, uint16_t(132));
         QCOMPARE(board_.end, uint16_t(136));
         QCOMPARE(board_.interval, uint16_t(40));
-        QCOMPARE(board_.repeat, uint8_t(1));
+        QCOMPARE(board_.repeat, uint8_t(DOTREEL_LINK_PLAY_REPEAT | DOTREEL_LINK_PLAY_KEEP));
         QCOMPARE(int(ask(stopPacket()).type), int(DOTREEL_LINK_STOP | DOTREEL_LINK_ANSWER));
         QCOMPARE(board_.stops, 1);
         QVERIFY(panel_.failures.empty());
@@ -387,6 +388,8 @@ private slots:
             << raw(DOTREEL_LINK_READ, {0, 0, 0, 0, 0}) << int(DOTREEL_LINK_E_ADDRESS) << 0;
         QTest::newRow("play, interval 0")
             << raw(DOTREEL_LINK_PLAY, {0, 0, 1, 0, 0, 0, 0}) << int(DOTREEL_LINK_E_ARGUMENT) << 0;
+        QTest::newRow("play, an unknown flag")
+            << raw(DOTREEL_LINK_PLAY, {0, 0, 1, 0, 10, 0, 4}) << int(DOTREEL_LINK_E_ARGUMENT) << 0;
         QTest::newRow("write to an absent chip")
             << raw(DOTREEL_LINK_WRITE, {0, 0, 0, 0, 7}) << int(DOTREEL_LINK_E_EEPROM)
             << int(DOTREEL_I2C_NACK);
