@@ -8,8 +8,12 @@ set(DOTREEL_FIRMWARE_SOURCES ${DOTREEL_FIRMWARE_DIR}/sg12232.c ${DOTREEL_FIRMWAR
   ${DOTREEL_FIRMWARE_DIR}/dotreel_player.c ${DOTREEL_FIRMWARE_DIR}/dotreel_link.c)
 set(DOTREEL_FIRMWARE_HEADERS ${DOTREEL_FIRMWARE_DIR}/sg12232.h ${DOTREEL_FIRMWARE_DIR}/dotreel_eeprom.h
   ${DOTREEL_FIRMWARE_DIR}/dotreel_player.h ${DOTREEL_FIRMWARE_DIR}/dotreel_link.h)
-add_library(dotreel_firmware STATIC ${DOTREEL_FIRMWARE_SOURCES})
+# The link codec is a library of its own (CMakeLists.txt), shared with the host side of the link.
+set(DOTREEL_FIRMWARE_HOST_SOURCES ${DOTREEL_FIRMWARE_SOURCES})
+list(REMOVE_ITEM DOTREEL_FIRMWARE_HOST_SOURCES ${DOTREEL_FIRMWARE_DIR}/dotreel_link.c)
+add_library(dotreel_firmware STATIC ${DOTREEL_FIRMWARE_HOST_SOURCES})
 target_include_directories(dotreel_firmware PUBLIC ${DOTREEL_FIRMWARE_DIR})
+target_link_libraries(dotreel_firmware PUBLIC dotreel_link_codec)
 # On the host the module mapping and the busy poll are chosen at run time, so one test program
 # covers every build of the board.
 target_compile_definitions(dotreel_firmware PUBLIC SG12232_RUNTIME_OPTIONS=1)

@@ -1,0 +1,278 @@
+// The host side of the serial link against a scripted device on a pseudo-terminal: requests
+// through a line that drops, garbles or delays bytes, a device that resets, goes silent or speaks
+// another version; the port's own errors; and the live view's one pending frame.
+#include <sys/file.h>
+
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "link/liveview.h"
+#include "link/session.h"
+#include "linkdevice.h"
+
+using dotreel::link::LinkError;
+using dotreel::link::LiveView;
+using dotreel::link::SerialPort;
+using dotreel::link::Session;
+using Kind = LinkError::Kind;
+Q_DECLARE_METATYPE(Kind)
+
+namespace {
+
+enum class Misbehaviour { None, Drop, Garble, GarbleAnswers, Delay, Reset, Silent, Version, Deaf };
+}
+Q_DECLARE_METATYPE(Misbehaviour)
+
+namespace {
+
+void apply(support::LinkDevice& device, Misbehaviour m) {
+    switch (m) {
+        case Misbehaviour::None:
+            break;
+        case Misbehaviour::Drop:
+            device.knobs.dropEveryNth = 397;
+            break;
+        case Misbehaviour::Garble:
+            device.knobs.garbleEveryNth = 389;
+            break;
+        case Misbehaviour::GarbleAnswers:
+            device.knobs.garbleAnswerEveryNth = 3;
+            break;
+        case Misbehaviour::Delay:
+            device.knobs.answerDelayMs = 120;
+            break;
+        case Misbehaviour::Reset:
+            device.knobs.resetAfter = 3;
+            break;
+        case Misbehaviour::Silent:
+            device.knobs.neverAnswer = true;
+            break;
+        case Misbehaviour::Version:
+            device.knobs.version = 7;
+            break;
+        case Misbehaviour::Deaf:
+            device.knobs.stopReading = true;
+            break;
+    }
+}
+
+// What a Session call threw, or -1 for nothing.
+template <typename Call>
+int thrownKind(Call call) {
+    try {
+        call();
+    } catch (const LinkError& e) {
+        return static_cast<int>(e.kind());
+    }
+    return -1;
+}
+
+std::vector<uint8_t> pattern(size_t size, unsigned seed) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((i * 31 + seed) ^ (i >> 7));
+    return bytes;
+}
+
+}  // namespace
+
+class TestSession : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A handful of blocks written and read back through each kind of bad line, and the honest
+    // error where no retry can help.
+    void blocksThroughBadLines_data() {
+        QTest::addColumn<Misbehaviour>("misbehaviour");
+        QTest::addColumn<int>("error");  // -1: every block must arrive intact
+        QTest::newRow("clean line") << Misbehaviour::None << -1;
+        QTest::newRow("drops bytes") << Misbehaviour::Drop << -1;
+        QTest::newRow("garbles requests") << Misbehaviour::Garble << -1;
+        QTest::newRow("late answers") << Misbehaviour::Delay << -1;
+        QTest::newRow("resets mid-stream") << Misbehaviour::Reset << -1;
+        QTest::newRow("never answers") << Misbehaviour::Silent << int(Kind::NoAnswer);
+        QTest::newRow("answers always broken") << Misbehaviour::GarbleAnswers << int(Kind::Crc);
+        QTest::newRow("another version") << Misbehaviour::Version << int(Kind::Version);
+    }
+    void blocksThroughBadLines() {
+        QFETCH(Misbehaviour, misbehaviour);
+        QFETCH(int, error);
+        support::LinkDevice device;
+        apply(device, misbehaviour);
+        Session session(SerialPort::open(device.slavePath(), 115200));
+        const auto data = pattern(8 * DOTREEL_LINK_BLOCK_BYTES, 5);
+        const auto started = std::chrono::steady_clock::now();
+        const int thrown = thrownKind([&] {
+            session.hello();
+            for (uint32_t a = 0; a < data.size(); a += DOTREEL_LINK_BLOCK_BYTES)
+                session.write(a + 65536, data.data() + a, DOTREEL_LINK_BLOCK_BYTES);
+            std::vector<uint8_t> back(data.size());
+            for (uint32_t a = 0; a < data.size(); a += DOTREEL_LINK_BLOCK_BYTES)
+                session.read(a + 65536, back.data() + a, DOTREEL_LINK_BLOCK_BYTES);
+            QVERIFY(back == data);
+        });
+        QCOMPARE(thrown, error);
+        // The bad line really cost requests, which were sent again.
+        if (misbehaviour == Misbehaviour::Drop || misbehaviour == Misbehaviour::Garble ||
+            misbehaviour == Misbehaviour::Reset)
+            QVERIFY(session.counters().retries > 0);
+        if (misbehaviour == Misbehaviour::Reset) QCOMPARE(device.resets(), 1u);
+        if (error == -1) {
+            const auto store = device.store();
+            QVERIFY(std::equal(data.begin(), data.end(), store.begin() + 65536));
+        } else {
+            // A failing request gives up after its tries, never hangs on.
+            QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(4));
+        }
+    }
+
+    // A write the EEPROM refused is an error answer, named, and never taken for done.
+    void deviceErrorIsNamed() {
+        support::LinkDevice device;
+        device.knobs.eepromStatus = 2;
+        Session session(SerialPort::open(device.slavePath(), 115200));
+        const auto data = pattern(DOTREEL_LINK_BLOCK_BYTES, 1);
+        try {
+            session.write(0, data.data(), DOTREEL_LINK_BLOCK_BYTES);
+            QFAIL("a failed write was taken for done");
+        } catch (const LinkError& e) {
+            QCOMPARE(e.kind(), Kind::Device);
+            QVERIFY2(QByteArray(e.what()).contains("EEPROM failed (no acknowledge)"), e.what());
+        }
+        QCOMPARE(device.store()[0], uint8_t(0xFF));
+    }
+
+    void portErrors_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("heldByAnother");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such port")
+            << "/dev/ttyNoSuchPort9" << false << Kind::NoSuchPort << "no such port";
+        QTest::newRow("no serial port")
+            << "/dev/null" << false << Kind::NoSuchPort << "no such port";
+        QTest::newRow("busy") << "" << true << Kind::Busy << "port busy";
+    }
+    void portErrors() {
+        QFETCH(QString, name);
+        QFETCH(bool, heldByAnother);
+        QFETCH(Kind, kind);
+        QFETCH(QString, message);
+        support::LinkDevice device;
+        std::string path = name.isEmpty() ? device.slavePath() : name.toStdString();
+        std::optional<SerialPort> holder;
+        if (heldByAnother) holder.emplace(SerialPort::open(path, 115200));
+        try {
+            SerialPort::open(path, 115200);
+            QFAIL("opened");
+        } catch (const LinkError& e) {
+            QCOMPARE(e.kind(), kind);
+            QVERIFY2(QString(e.what()).contains(message), e.what());
+        }
+        // Once the holder lets go, the port opens.
+        if (heldByAnother) {
+            holder.reset();
+            Session(SerialPort::open(path, 115200)).hello();
+        }
+    }
+
+    void cancelStopsWaiting() {
+        support::LinkDevice device;
+        device.knobs.neverAnswer = true;
+        std::atomic<bool> cancel{false};
+        Session session(SerialPort::open(device.slavePath(), 115200), &cancel);
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            cancel = true;
+        });
+        const auto started = std::chrono::steady_clock::now();
+        const int thrown = thrownKind([&] { session.hello(); });
+        canceller.join();
+        QCOMPARE(thrown, int(Kind::Cancelled));
+        QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::milliseconds(1500));
+    }
+
+    // The live view: the newest frame wins, equal frames are not sent twice, and a device that
+    // stops reading is reported once without offer() ever blocking.
+    void liveViewSendsNewestOnly() {
+        support::LinkDevice device;
+        device.knobs.answerDelayMs = 30;
+        LiveView view;
+        std::string error;
+        QVERIFY2(view.connect(device.slavePath(), 115200, error), error.c_str());
+        dotreel::link::PanelFrame frame{};
+        for (int i = 0; i < 50; ++i) {
+            frame[0] = static_cast<uint8_t>(i);
+            view.offer(frame);
+        }
+        QVERIFY(device.waitUntil([&] {
+            const auto shown = device.shown();
+            return !shown.empty() && shown.back()[0] == 49;
+        }));
+        view.offer(frame);  // the same picture again: not sent
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto stats = view.stats();
+        QCOMPARE(stats.offered, uint64_t(51));
+        QVERIFY2(stats.sent < 10, "frames were queued rather than replaced");
+        QCOMPARE(uint64_t(device.shown().size()), stats.sent);
+        QCOMPARE(stats.sent + stats.skipped, uint64_t(50));
+    }
+
+    void liveViewReportsLostLinkOnce() {
+        support::LinkDevice device;
+        std::atomic<int> reports{0};
+        std::string said;
+        std::mutex saidMutex;
+        LiveView view([&](const std::string& message) {
+            const std::lock_guard lock(saidMutex);
+            said = message;
+            ++reports;
+        });
+        std::string error;
+        QVERIFY(view.connect(device.slavePath(), 115200, error));
+        device.knobs.stopReading = true;
+        dotreel::link::PanelFrame frame{};
+        const auto started = std::chrono::steady_clock::now();
+        for (int i = 0; i < 2000 && reports == 0; ++i) {
+            frame[1] = static_cast<uint8_t>(i);
+            view.offer(frame);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        QVERIFY(device.waitUntil([&] { return reports > 0; }, 10000));
+        // 2000 offers over 10 s at the most: offer() never waited on the cable.
+        QVERIFY(std::chrono::steady_clock::now() - started < std::chrono::seconds(12));
+        QVERIFY(!view.connected());
+        view.offer(frame);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        QCOMPARE(reports.load(), 1);
+        {
+            const std::lock_guard lock(saidMutex);
+            QVERIFY2(
+                QString::fromStdString(said).contains(QString::fromStdString(device.slavePath())),
+                said.c_str());
+        }
+        // Connecting again works once the device reads again.
+        device.knobs.stopReading = false;
+        QVERIFY2(view.connect(device.slavePath(), 115200, error), error.c_str());
+    }
+
+    void liveViewClosesPromptly() {
+        support::LinkDevice device;
+        device.knobs.neverAnswer = true;
+        auto view = std::make_unique<LiveView>();
+        std::string error;
+        device.knobs.neverAnswer = false;
+        QVERIFY(view->connect(device.slavePath(), 115200, error));
+        device.knobs.neverAnswer = true;
+        view->offer(dotreel::link::PanelFrame{});
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto started = std::chrono::steady_clock::now();
+        view.reset();
+        QVERIFY(std::chrono::steady_clock::now() - started <
+                std::chrono::milliseconds(DOTREEL_LINK_ANSWER_TIMEOUT_MS));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "test_session.moc"
