@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -191,8 +192,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int ms = argc > 2 ? std::max(100, std::atoi(argv[2]) * 1000) : 2000;
-    playback("115200 baud", kBytesPerSecond115200, rounds, ms);
-    playback("unpaced pty", 0, rounds, ms);
-    latency(30);
+    try {
+        playback("115200 baud", kBytesPerSecond115200, rounds, ms);
+        playback("unpaced pty", 0, rounds, ms);
+        latency(30);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_liveview: %s\n", e.what());  // no pseudo-terminal here
+        return 1;
+    }
     return 0;
 }
