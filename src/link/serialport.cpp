@@ -223,8 +223,9 @@ size_t SerialPort::read(uint8_t* data, size_t size, int timeoutMs) {
         if (got < 0)
             throw LinkError(LinkError::Kind::Io, name_ + " failed: " + std::strerror(errno));
     }
-    // Readable with nothing to read: the other end is gone (a hung-up tty).
-    if (got == 0) throw LinkError(LinkError::Kind::Io, name_ + " was closed or unplugged");
+    // Nothing to read is a hang-up only when poll said so; else a wake-up with no data.
+    if (got == 0 && (events & POLLHUP) != 0)
+        throw LinkError(LinkError::Kind::Io, name_ + " was closed or unplugged");
     return static_cast<size_t>(got);
 }
 

@@ -112,6 +112,7 @@ Session::Answer Session::exchange(uint8_t request, Encode encode) {
         if (!port_.writeAll(out.data(), length, kAnswerTimeoutMs, cancel_)) throw cancelledError();
 
         const uint16_t crcBefore = decoder_.crc_errors;
+        const uint16_t droppedBefore = decoder_.dropped;
         const auto deadline = Clock::now() + milliseconds(kAnswerTimeoutMs);
         auto lastByte = Clock::now();
         for (;;) {
@@ -153,9 +154,10 @@ Session::Answer Session::exchange(uint8_t request, Encode encode) {
                 }
             }
         }
+        // Broken packets, or bytes that made no packet at all: something answered, garbled.
         const auto broken = static_cast<uint16_t>(decoder_.crc_errors - crcBefore);
         counters_.crcErrors += broken;
-        if (broken > 0) ++triesWithBrokenAnswers;
+        if (broken > 0 || decoder_.dropped != droppedBefore) ++triesWithBrokenAnswers;
     }
     if (triesWithBrokenAnswers == DOTREEL_LINK_TRIES)
         throw LinkError(LinkError::Kind::Crc,

@@ -19,6 +19,7 @@
 #include "tool/args.h"
 #include "tool/cheader.h"
 #include "tool/checkfile.h"
+#include "tool/devicecommands.h"
 #include "tool/eeprom.h"
 #include "tool/layouts.h"
 #include "tool/outputs.h"
@@ -495,6 +496,7 @@ const std::map<std::string, Command, std::less<>>& commands() {
         {"import", {importHelp, importOptions, runImport}},
         {"text", {textHelp, textOptions, runText}},
         {"fonts", {fontsHelp, plainOptions, runFonts}},
+        {"device", {deviceHelp, deviceOptions, runDevice}},
     };
     return table;
 }
@@ -513,7 +515,8 @@ std::string unknownCommand(const std::string& name) {
     std::string message = "dotreel-tool: unknown command '" + name + "'";
     const std::string nearest = nearestName(name, names);
     if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
-    return message + " (check, info, export, import, text, fonts; see dotreel-tool --help)\n";
+    return message +
+           " (check, info, export, import, text, fonts, device; see dotreel-tool --help)\n";
 }
 
 // Output that could not be written is a failure, whatever the command did: a listing cut short
@@ -578,7 +581,8 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                 err << unknownCommand(args[1]);
                 return kExitUsage;
             }
-            out << it->second.help();
+            out << (args[1] == "device" && args.size() > 2 ? deviceHelpFor(args[2])
+                                                           : it->second.help());
         } else {
             out << kMainHelp;
         }
@@ -594,7 +598,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         const ParsedArgs parsed =
             parseArgs(std::vector<std::string>(args.begin() + 1, args.end()), command.options());
         if (parsed.has("help")) {
-            out << command.help();
+            // device's commands have a help each
+            out << (name == "device" && !parsed.positionals.empty()
+                        ? deviceHelpFor(parsed.positionals[0])
+                        : command.help());
             return finish(kExitOk, out, err);
         }
         if (pictureFunctions().handOver && needsPictures(name, parsed))

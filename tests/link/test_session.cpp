@@ -21,7 +21,18 @@ Q_DECLARE_METATYPE(Kind)
 
 namespace {
 
-enum class Misbehaviour { None, Drop, Garble, GarbleAnswers, Delay, Reset, Silent, Version, Deaf };
+enum class Misbehaviour {
+    None,
+    Drop,
+    Garble,
+    GarbleAnswers,
+    Delay,
+    Late,
+    Reset,
+    Silent,
+    Version,
+    Deaf
+};
 }
 Q_DECLARE_METATYPE(Misbehaviour)
 
@@ -42,6 +53,10 @@ void apply(support::LinkDevice& device, Misbehaviour m) {
             break;
         case Misbehaviour::Delay:
             device.knobs.answerDelayMs = 120;
+            break;
+        // Each answer comes after the host has sent the request again: never the one awaited.
+        case Misbehaviour::Late:
+            device.knobs.answerDelayMs = DOTREEL_LINK_ANSWER_TIMEOUT_MS + 100;
             break;
         case Misbehaviour::Reset:
             device.knobs.resetAfter = 3;
@@ -92,6 +107,8 @@ private slots:
         QTest::newRow("late answers") << Misbehaviour::Delay << -1;
         QTest::newRow("resets mid-stream") << Misbehaviour::Reset << -1;
         QTest::newRow("never answers") << Misbehaviour::Silent << int(Kind::NoAnswer);
+        QTest::newRow("answers too late") << Misbehaviour::Late << int(Kind::NoAnswer);
+        QTest::newRow("stops reading") << Misbehaviour::Deaf << int(Kind::NoAnswer);
         QTest::newRow("answers always broken") << Misbehaviour::GarbleAnswers << int(Kind::Crc);
         QTest::newRow("another version") << Misbehaviour::Version << int(Kind::Version);
     }
@@ -101,7 +118,7 @@ private slots:
         support::LinkDevice device;
         apply(device, misbehaviour);
         Session session(SerialPort::open(device.slavePath(), 115200));
-        const auto data = pattern(8 * DOTREEL_LINK_BLOCK_BYTES, 5);
+        const auto data = pattern(size_t{8} * DOTREEL_LINK_BLOCK_BYTES, 5);
         const auto started = std::chrono::steady_clock::now();
         const int thrown = thrownKind([&] {
             session.hello();
@@ -255,6 +272,22 @@ private slots:
         // Connecting again works once the device reads again.
         device.knobs.stopReading = false;
         QVERIFY2(view.connect(device.slavePath(), 115200, error), error.c_str());
+    }
+
+    // The cable pulled: the port hangs up, which is reported once like a silent device.
+    void liveViewReportsUnplug() {
+        auto device = std::make_unique<support::LinkDevice>();
+        std::atomic<int> reports{0};
+        LiveView view([&](const std::string&) { ++reports; });
+        std::string error;
+        QVERIFY(view.connect(device->slavePath(), 115200, error));
+        device.reset();
+        view.offer(dotreel::link::PanelFrame{});
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (reports == 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        QCOMPARE(reports.load(), 1);
+        QVERIFY(!view.connected());
     }
 
     void liveViewClosesPromptly() {

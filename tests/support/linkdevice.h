@@ -9,9 +9,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <algorithm>
 #include <array>

@@ -44,6 +44,12 @@ private slots:
         QTest::newRow("text") << QStringList{"text", "--help"}
                               << "Usage: dotreel-tool text TEXT --into FILE --at FRAME";
         QTest::newRow("fonts") << QStringList{"help", "fonts"} << "Usage: dotreel-tool fonts";
+        QTest::newRow("device") << QStringList{"device", "--help"}
+                                << "Usage: dotreel-tool device COMMAND";
+        QTest::newRow("device upload") << QStringList{"device", "upload", "--help"}
+                                       << "Usage: dotreel-tool device upload FILE [SETTINGS]";
+        QTest::newRow("help device play")
+            << QStringList{"help", "device", "play"} << "Usage: dotreel-tool device play SETTINGS";
         QTest::newRow("version") << QStringList{"--version"} << "dotreel-tool 0.";
     }
     void everyCommandHasHelp() {
