@@ -1,4 +1,4 @@
-// The editor's command line: `dotreel [FOLDER]`, `--help`, `--version`.
+// The editor's command line: `dotreel [--port PORT [--baud N]] [FOLDER]`, `--help`, `--version`.
 #pragma once
 
 #include <string>
@@ -11,10 +11,18 @@ struct EditorCommand {
     Action action = Action::Run;
     std::string folder;   // the working folder named on the command line; empty when none
     std::string problem;  // for Refuse: what is wrong, one line
+    // The serial port of the panel that follows the grid (--port, else DOTREEL_PORT); empty: none.
+    std::string port;
+    unsigned baud = kDefaultBaud;
+
+    static constexpr unsigned kDefaultBaud = 115200;
+    static constexpr unsigned kHighestBaud = 4000000;
 };
 
 // `arguments` without the program's name. "--" ends the options, so a folder may begin with "-".
-EditorCommand parseEditorCommandLine(const std::vector<std::string>& arguments);
+// `environmentPort` is DOTREEL_PORT (null when unset): the port when --port is not given.
+EditorCommand parseEditorCommandLine(const std::vector<std::string>& arguments,
+                                     const char* environmentPort = nullptr);
 
 // The --help text; `workFolderLine` says where the work would live now.
 std::string editorHelpText(const std::string& workFolderLine);

@@ -1,7 +1,9 @@
 // The editor: reads its command line, finds the working folder, and opens one window, which runs
-// its start-up sequence before it is first shown.
+// its start-up sequence before it is first shown; then it connects to the panel when a port was
+// named.
 #include <QApplication>
 #include <QLocale>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include "ui/firstpaint.h"
 #include "ui/frmmain.h"
 #include "ui/inputmethod.h"
+#include "ui/livepanel.h"
 #include "ui/translation.h"
 
 namespace {
@@ -48,7 +51,8 @@ int main(int argc, char** argv) {
     using dotreel::EditorCommand;
     programName = argc > 0 ? argv[0] : "dotreel";
     const EditorCommand command = dotreel::parseEditorCommandLine(
-        std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+        std::vector<std::string>(argv + std::min(argc, 1), argv + argc),
+        std::getenv("DOTREEL_PORT"));
     switch (command.action) {
         case EditorCommand::Action::Refuse:
             std::fprintf(stderr, "dotreel: %s\n", command.problem.c_str());
@@ -104,5 +108,12 @@ int main(int argc, char** argv) {
     window.Form_Load();
     new dotreel::PluginsAfterFirstPaint(window);  // owned by the window
     window.show();
+    window.livePanel->setBaud(command.baud);
+    if (!command.port.empty()) {
+        // Once the event loop runs, so that the window is up before the hello is waited for and
+        // a warning stands over it.
+        QTimer::singleShot(
+            0, &window, [&window, &command] { window.connectPanel(command.port, command.baud); });
+    }
     return app.exec();
 }

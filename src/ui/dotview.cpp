@@ -260,6 +260,7 @@ void DotView::flushChanges() {
                              dotRect(dotIndexAt(kRows - 1, kColumns - 1)).bottomRight()));
     }
     unflushed_.clear();
+    emit pictureChanged();
 }
 
 void DotView::setPacer(PacedUpdates* pacer) {

@@ -55,6 +55,12 @@ public:
     // Passes the repaint requests through `pacer` (not owned; null: straight to the widget).
     void setPacer(class PacedUpdates* pacer);
 
+signals:
+    // The grid's fills changed since the last repaint request, which has just been made: once
+    // per handler that changed dots, and during fast playback at most once per refresh. The
+    // picture on show is the grid's as it stands now.
+    void pictureChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;

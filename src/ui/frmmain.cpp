@@ -21,6 +21,7 @@
 #include "ui/dotview.h"
 #include "ui/fonts.h"
 #include "ui/icon.h"
+#include "ui/livepanel.h"
 #include "ui/pacedupdates.h"
 #include "ui/picturedrop.h"
 #include "ui/qtdialogs.h"
@@ -103,6 +104,9 @@ frmMain::frmMain(std::string appFolder, Dialogs* dialogs, QWidget* parent)
         createControls();
     }
     connectControls();
+    livePanel = new LivePanel(state_.dots, *dialogs_, this);
+    // Every change of the picture on show passes through the grid view's repaint request.
+    connect(dotView, &DotView::pictureChanged, livePanel, &LivePanel::pictureChanged);
     applyTooltips(*this);
     new Shortcuts(*this);          // owned by the window
     new PictureDropTarget(*this);  // owned by the window
@@ -110,10 +114,19 @@ frmMain::frmMain(std::string appFolder, Dialogs* dialogs, QWidget* parent)
 }
 
 frmMain::~frmMain() {
-    // The view observes the grid inside state_, which dies before QWidget deletes the children.
+    // The view observes the grid inside state_, which dies before QWidget deletes the children;
+    // the panel reads it, and its link is closed before the window goes.
+    delete livePanel;
+    livePanel = nullptr;
     delete dotView;
     dotView = nullptr;
 }
+
+bool frmMain::connectPanel(const std::string& port, unsigned baud) {
+    return livePanel->connectTo(port, baud);
+}
+
+void frmMain::reconnectPanel() { livePanel->reconnect(); }
 
 ModMain& frmMain::state() { return state_; }
 

@@ -32,6 +32,7 @@ class QTimer;
 namespace dotreel {
 
 class DotView;       // src/ui/dotview.h
+class LivePanel;     // src/ui/livepanel.h
 class PacedUpdates;  // src/ui/pacedupdates.h
 
 class frmMain : public QWidget {
@@ -106,6 +107,14 @@ public:
 
     // Shows the key sheet (F1, ?), a window of its own, made on first use.
     void showKeySheet();
+
+    // The panel on a serial port following the grid: every picture the grid shows goes to it,
+    // without the window ever waiting for the cable. A port that cannot be opened, and later a
+    // lost link, is one warning each (title LivePanel::kTitle); the editor goes on without it.
+    // reconnectPanel (Ctrl+L) connects again to the last port.
+    bool connectPanel(const std::string& port, unsigned baud);
+    void reconnectPanel();
+    LivePanel* livePanel;
 
     // Controls, named and indexed as designed.
     QGroupBox *fraPattern, *fraDrawTool, *fraScroll, *fraFrame, *fraLayer, *fraFile;

@@ -98,6 +98,9 @@ constexpr std::array kTable{
         keys(kCtrl | Qt::Key_T), nullptr, KeyAction::Text, "cmdDrawTool(0)",
         "文字：最後にクリックした点にスタンプ、または表示中のフレームからマーキー",
         "text: a stamp at the last dot clicked, or a marquee into the frames from the one on show"},
+    KeyRow{keys(kCtrl | Qt::Key_L), nullptr, KeyAction::ConnectPanel, "fraSpace(0)",
+           "パネル（dotreel --port）にもう一度接続して表示中の絵を送る",
+           "connect again to the panel (dotreel --port) and send the picture on show"},
 };
 
 }  // namespace
@@ -208,6 +211,9 @@ bool Shortcuts::run(KeyAction action) {
             break;
         case KeyAction::KeySheet:
             window_.showKeySheet();
+            break;
+        case KeyAction::ConnectPanel:
+            window_.reconnectPanel();
             break;
         case KeyAction::Text:
         case KeyAction::Gesture:

@@ -1,5 +1,6 @@
 // The window's keyboard: keys that work the controls the way a click does, the undo history,
-// the frame commands, the onion skin, the clipboard, and the modifiers of the mouse. One table
+// the frame commands, the onion skin, the clipboard, the panel's link, and the modifiers of the
+// mouse. One table
 // says what every key and modifier does, in Japanese and English: the key sheet (F1), the
 // tooltips and the README's key table all come from it. A text box that has the focus keeps
 // every key for itself.
@@ -36,6 +37,7 @@ enum class KeyAction {
     CopyRange,
     PasteRange,
     KeySheet,
+    ConnectPanel,
     Text,     // the text dialog (stamp or marquee), wired where it is built
     Gesture,  // a modifier of the mouse: no key of its own
 };

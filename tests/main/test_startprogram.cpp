@@ -14,8 +14,12 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("help") << QStringList{"--help"} << "-" << 0 << "usage: dotreel [FOLDER]"
+        QTest::newRow("help") << QStringList{"--help"} << "-" << 0
+                              << "usage: dotreel [--port PORT [--baud N]] [FOLDER]"
                               << "";
+        QTest::newRow("help names the panel's options")
+            << QStringList{"--help"} << "-" << 0 << "--baud N     the port's rate (default 115200)"
+            << "";
         QTest::newRow("help names the folder")
             << QStringList{"/somewhere/else", "--help"} << "-" << 0
             << "Work folder: /somewhere/else (named on the command line)"
@@ -24,6 +28,9 @@ private slots:
                                  << "";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << "-" << 2 << ""
                                         << "unknown option '--bogus'";
+        QTest::newRow("a baud rate that is none")
+            << QStringList{"--port", "p", "--baud", "fast"} << "-" << 2 << ""
+            << "--baud takes a rate";
         QTest::newRow("no display") << QStringList{} << "-" << 1 << ""
                                     << "needs a graphical session";
         // A DISPLAY whose server is gone: Qt itself would abort the program.
