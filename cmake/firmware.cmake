@@ -85,5 +85,19 @@ function(dotreel_firmware_attach)
       add_dependencies(${target} firmware_avr)
     endif()
   endforeach()
+  # The simulated board as a serial device of its own, for trying the link by hand.
+  if(SIMAVR_FOUND AND TARGET firmware_avr)
+    add_executable(dotreel-simboard ${CMAKE_SOURCE_DIR}/tests/firmware/simboard_main.cpp)
+    target_link_libraries(dotreel-simboard PRIVATE dotreel_logic dotreel_firmware Qt6::Core
+      PkgConfig::SIMAVR)
+    target_include_directories(dotreel-simboard PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_compile_definitions(dotreel-simboard PRIVATE DOTREEL_HAVE_SIMAVR
+      DOTREEL_AVR_ELF_DIR="${CMAKE_BINARY_DIR}/firmware"
+      DOTREEL_TOOL_PATH="$<TARGET_FILE:dotreel-tool>"
+      DOTREEL_MAKE_DEMO="$<TARGET_FILE:dotreel-make-demo>")
+    set_target_properties(dotreel-simboard PROPERTIES AUTOMOC OFF
+      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/firmware)
+    add_dependencies(dotreel-simboard firmware_avr)
+  endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL dotreel_firmware_attach)
