@@ -54,6 +54,11 @@ public:
         // The Nth request from now is lost to a reset: the device forgets it and all partial
         // input and ignores the line for 50 ms, as a board does while it starts; then back to 0.
         std::atomic<unsigned> resetAfter{0};
+        // The Nth request from now is carried out but its answer is lost on the way; then 0.
+        std::atomic<unsigned> loseAnswerAfter{0};
+        // The Nth request from now has its answer held back until the next one has gone out
+        // (answers out of order); then 0.
+        std::atomic<unsigned> holdAnswerAfter{0};
     };
 
     LinkDevice() {
@@ -173,19 +178,13 @@ private:
     bool handle(const dotreel_link_packet& packet) {
         if ((packet.type & DOTREEL_LINK_ANSWER) != 0) return true;
         ++requests_;
-        const unsigned resetAfter = knobs.resetAfter;
-        if (resetAfter == 0) {
-            countdown_ = -1;
-        } else {
-            if (countdown_ < 0) countdown_ = static_cast<int>(resetAfter);
-            if (--countdown_ == 0) {
-                knobs.resetAfter = 0;
-                countdown_ = -1;
-                ++resets_;
-                dotreel_link_decoder_init(&decoder_);
-                return false;
-            }
+        if (due(knobs.resetAfter, countdown_)) {
+            ++resets_;
+            dotreel_link_decoder_init(&decoder_);
+            return false;
         }
+        const bool lose = due(knobs.loseAnswerAfter, loseCountdown_);
+        const bool hold = due(knobs.holdAnswerAfter, holdCountdown_);
         std::array<uint8_t, DOTREEL_LINK_MAX_ANSWER> out{};
         size_t length = 0;
         if (packet.type == DOTREEL_LINK_HELLO && knobs.version != DOTREEL_LINK_VERSION) {
@@ -196,9 +195,23 @@ private:
             const dotreel_link_device device{this, show, write, read, play, stop, eeproms, 1, 2, 3};
             length = dotreel_link_dispatch(&device, &packet, out.data());
         }
-        if (length == 0 || knobs.neverAnswer) return true;
+        if (length == 0 || knobs.neverAnswer || lose) return true;
+        if (hold) {
+            held_.assign(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(length));
+            return true;
+        }
         if (const unsigned delay = knobs.answerDelayMs; delay != 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        send(out.data(), length);
+        if (!held_.empty()) {
+            send(held_.data(), held_.size());
+            held_.clear();
+        }
+        return true;
+    }
+
+    // The answer's bytes to the master, garbled and paced as the knobs say.
+    void send(uint8_t* out, size_t length) {
         for (size_t i = 0; i < length; ++i) {
             ++sent_;
             const unsigned garble = knobs.garbleAnswerEveryNth;
@@ -207,7 +220,7 @@ private:
         pace(knobs.bytesPerSecond, length);
         size_t done = 0;
         while (done < length && !quit_) {
-            const ssize_t put = ::write(master_, out.data() + done, length - done);
+            const ssize_t put = ::write(master_, out + done, length - done);
             if (put > 0) {
                 done += static_cast<size_t>(put);
             } else {
@@ -216,6 +229,19 @@ private:
             }
         }
         ++answers_;
+    }
+
+    // True for the request a "the Nth request from now" knob names, which is then set back to 0.
+    static bool due(std::atomic<unsigned>& knob, int& countdown) {
+        const unsigned n = knob;
+        if (n == 0) {
+            countdown = -1;
+            return false;
+        }
+        if (countdown < 0) countdown = static_cast<int>(n);
+        if (--countdown != 0) return false;
+        knob = 0;
+        countdown = -1;
         return true;
     }
 
@@ -259,7 +285,8 @@ private:
     std::thread thread_;
     std::atomic<bool> quit_{false};
     uint64_t received_ = 0, sent_ = 0;
-    int countdown_ = -1;
+    int countdown_ = -1, loseCountdown_ = -1, holdCountdown_ = -1;
+    std::vector<uint8_t> held_;  // an answer held back by holdAnswerAfter
 
     mutable std::mutex mutex_;
     std::vector<uint8_t> store_;
