@@ -279,7 +279,9 @@ static uint16_t now_ms(void) {
  * Received bytes go into a ring by interrupt; the main loop takes them out between the other
  * work. The longest the main loop is away from the ring is a request's own work: a page write
  * with its write cycle, up to 3 ms of bus and 10 ms of acknowledge polling (150 bytes at 115200
- * baud), and while it is carried out the host waits for the answer. Bytes that come anyway (a
+ * baud). A host keeps at most two store blocks in flight, so what arrives meanwhile is the next
+ * request, 139 bytes at the most, held here until the answer before it has been handed to the
+ * UART; the one after comes only once that answer is out. Bytes that come anyway (a
  * show request during a tick) are taken in between the pieces of the tick's frame read (see
  * read_pumping) and before each 61-byte row it writes to the panel, so the longest stretch
  * without that is one piece's read, about 1.6 ms: 20 bytes at 115200 baud, 160 at 1000000. The
@@ -306,8 +308,8 @@ ISR(USART_RX_vect) {
     rx_head = next;
 }
 
-/* An answer goes out from here by the UDRE interrupt; the main loop writes the next answer only
- * once the last one has left (the host sends one request at a time). */
+/* An answer goes out from here by the UDRE interrupt; the main loop carries out the next request
+ * only once the last answer has left, while the request after it goes on arriving in the ring. */
 static uint8_t tx_buffer[DOTREEL_LINK_MAX_ANSWER];
 static volatile uint8_t tx_length;
 static volatile uint8_t tx_sent;
