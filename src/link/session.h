@@ -28,7 +28,7 @@ namespace dotreel::link {
 
 // Block requests in flight at once during a block transfer. One more would not speed a write
 // up (the wire is busy with requests already) and would make the device's ring hold two.
-inline constexpr unsigned kBlockWindow = 2;
+inline constexpr unsigned kBlockWindow = DOTREEL_LINK_BLOCKS_IN_FLIGHT;
 
 // Called as each block is answered, with the block's index; blocks may finish out of order.
 using BlockDone = std::function<void(size_t block)>;
