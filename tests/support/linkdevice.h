@@ -1,6 +1,7 @@
 // A scripted player on a pseudo-terminal, for tests and benchmarks of the host side of the serial
-// link: slavePath() is what a program is given as its port. A thread reads the master end, feeds
-// the firmware's own decoder and answers through the firmware's own dispatch, with a 131072-byte
+// link: slavePath() is what a program is given as its port. One thread takes bytes off the master
+// end as they come (the line is full duplex), another feeds them at the paced rate to the
+// firmware's own decoder and answers through the firmware's own dispatch, with a 131072-byte
 // store in memory and a record of the frames shown and the play and stop requests. Knobs make
 // it misbehave the ways a real line and board do: bytes dropped or garbled, answers late or never,
 // a device that stops reading, one that speaks another protocol version, a reset mid-stream.
@@ -17,8 +18,10 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -131,30 +134,70 @@ private:
         std::this_thread::sleep_for(std::chrono::microseconds(bytes * 1000000u / bytesPerSecond));
     }
 
-    void run() {
+    using Clock = std::chrono::steady_clock;
+
+    // The line into the device, full duplex as a UART is: bytes are taken off the master as
+    // soon as they come, each given the time it would have finished arriving at the paced rate,
+    // so that a request keeps arriving while the device is busy with the one before.
+    void receive() {
         std::array<uint8_t, 512> in{};
-        auto lastByte = std::chrono::steady_clock::now();
-        std::chrono::steady_clock::time_point deafUntil{};
+        Clock::time_point lineFree{};
         while (!quit_) {
             if (knobs.stopReading) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 continue;
             }
             pollfd entry{master_, POLLIN, 0};
-            if (poll(&entry, 1, 10) <= 0) {
-                if (std::chrono::steady_clock::now() - lastByte >=
-                    std::chrono::milliseconds(DOTREEL_LINK_BYTE_GAP_MS))
-                    dotreel_link_decoder_gap(&decoder_);
-                continue;
-            }
+            if (poll(&entry, 1, 10) <= 0) continue;
             const ssize_t got = ::read(master_, in.data(), in.size());
             if (got <= 0) continue;
-            const auto now = std::chrono::steady_clock::now();
-            lastByte = now;
-            pace(knobs.bytesPerSecond, static_cast<size_t>(got));
-            if (now < deafUntil) continue;
+            const auto now = Clock::now();
+            const unsigned bytesPerSecond = knobs.bytesPerSecond;
+            const std::lock_guard lock(inMutex_);
             for (ssize_t i = 0; i < got; ++i) {
-                uint8_t byte = in[static_cast<size_t>(i)];
+                lineFree = bytesPerSecond == 0
+                               ? now
+                               : std::max(lineFree, now) +
+                                     std::chrono::nanoseconds(1000000000ull / bytesPerSecond);
+                incoming_.push_back({in[static_cast<size_t>(i)], lineFree});
+            }
+            inReady_.notify_one();
+        }
+    }
+
+    void run() {
+        std::thread receiver([this] { receive(); });
+        auto lastByte = Clock::now();
+        Clock::time_point deafUntil{};
+        std::vector<Incoming> batch;
+        while (!quit_) {
+            batch.clear();
+            {
+                std::unique_lock lock(inMutex_);
+                if (!inReady_.wait_for(lock, std::chrono::milliseconds(10),
+                                       [&] { return !incoming_.empty(); })) {
+                    if (Clock::now() - lastByte >=
+                        std::chrono::milliseconds(DOTREEL_LINK_BYTE_GAP_MS))
+                        dotreel_link_decoder_gap(&decoder_);
+                    continue;
+                }
+                const auto first = incoming_.front().at;
+                if (first > Clock::now()) {
+                    lock.unlock();
+                    std::this_thread::sleep_until(first);
+                    lock.lock();
+                }
+                // every byte in by now
+                const auto now = Clock::now();
+                while (!incoming_.empty() && incoming_.front().at <= now) {
+                    batch.push_back(incoming_.front());
+                    incoming_.pop_front();
+                }
+            }
+            for (const Incoming& in : batch) {
+                lastByte = in.at;
+                if (in.at < deafUntil) continue;
+                uint8_t byte = in.byte;
                 ++received_;
                 const unsigned drop = knobs.dropEveryNth, garble = knobs.garbleEveryNth;
                 if (drop != 0 && received_ % drop == 0) continue;
@@ -163,15 +206,14 @@ private:
                 int found = dotreel_link_decoder_feed(&decoder_, byte, &packet);
                 while (found != 0) {
                     if (!handle(packet)) {
-                        deafUntil =
-                            std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+                        deafUntil = Clock::now() + std::chrono::milliseconds(50);
                         break;
                     }
                     found = dotreel_link_decoder_next(&decoder_, &packet);
                 }
-                if (std::chrono::steady_clock::now() < deafUntil) break;
             }
         }
+        receiver.join();
     }
 
     // false when the device "reset" instead of answering.
@@ -286,6 +328,13 @@ private:
     std::atomic<bool> quit_{false};
     uint64_t received_ = 0, sent_ = 0;
     int countdown_ = -1, loseCountdown_ = -1, holdCountdown_ = -1;
+    struct Incoming {
+        uint8_t byte;
+        Clock::time_point at;  // when its last bit is in
+    };
+    std::mutex inMutex_;
+    std::condition_variable inReady_;
+    std::deque<Incoming> incoming_;
     std::vector<uint8_t> held_;  // an answer held back by holdAnswerAfter
 
     mutable std::mutex mutex_;
