@@ -4,7 +4,9 @@
 // cycle count; wall time is this host's. Nothing here passes or fails on a time.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
+#include <map>
 
 #ifdef DOTREEL_HAVE_SIMAVR
 #include "firmware/simboard.h"
@@ -18,8 +20,10 @@ constexpr double kWriteCycleS = double(Eeprom24C512::kWriteCycleNs) / 1e9;
 struct Figures {
     double simS = 0;
     double wallS = 0;
-    long bytes = 0;  // both ways
+    long bytes = 0;   // both ways
+    long busier = 0;  // the bytes of the busier direction
     bool ok = false;
+    int overflows = 0;  // bytes the firmware's receive ring had no room for
 };
 
 double wireS(long bytes, int baud) { return double(bytes) * 10.0 / baud; }
@@ -28,18 +32,20 @@ void print(const char* what, const Figures& f, int baud, int writeCycles) {
     const double least = wireS(f.bytes, baud) + writeCycles * kWriteCycleS;
     std::printf(
         "%-44s %s: simulated %.2f s, wall %.2f s; wire %.2f s (%ld bytes x 10 bits / %d baud) + "
-        "%d write cycles x %.0f ms = %.2f s; simulated / that = %.3f\n",
+        "%d write cycles x %.0f ms = %.2f s; simulated / that = %.3f; the busier direction's "
+        "%ld bytes alone take %.2f s on the wire\n",
         what, f.ok ? "ok" : "FAILED", f.simS, f.wallS, wireS(f.bytes, baud), f.bytes, baud,
-        writeCycles, kWriteCycleS * 1000, least, f.simS / least);
+        writeCycles, kWriteCycleS * 1000, least, f.simS / least, f.busier, wireS(f.busier, baud));
 }
 
 double simSince(const SerialLine& line, avr_cycle_count_t from) {
     return double(line.outCycles.back() - from) / kCpuHz;
 }
 
-// The whole store through the test harness's own host, request after request with no time
-// between them: what the firmware and the line cost, without a host program's turnaround.
-Figures ownHost(bool verify, QTemporaryDir& dir) {
+// The whole store through the test harness's own host, with no time between an answer and the
+// next request, `window` requests in flight: what the firmware and the line cost, without a host
+// program's turnaround.
+Figures ownHost(bool verify, QTemporaryDir& dir, unsigned window) {
     Figures f;
     const StoreImages images = makeImages("random:5", dir);
     Board board(elfPath("default"));
@@ -56,17 +62,34 @@ Figures ownHost(bool verify, QTemporaryDir& dir) {
     const avr_cycle_count_t from = board.cycle();
     const long in0 = line.bytesIn, out0 = line.bytesOut;
     bool ok = true;
-    for (uint32_t a = 0; a < 131072 && ok; a += 128) {
-        const auto answer = verify ? host.read(a, 128) : host.write(a, store + a, 128);
-        ok = answer && answer->type == ((verify ? DOTREEL_LINK_READ : DOTREEL_LINK_WRITE) |
-                                        DOTREEL_LINK_ANSWER);
+    uint8_t packet[DOTREEL_LINK_MAX_PACKET];
+    std::map<uint8_t, uint32_t> inFlight;  // request number: its block's address
+    uint32_t next = 0;
+    while (ok && (next < 131072 || !inFlight.empty())) {
+        while (next < 131072 && inFlight.size() < window) {
+            const uint8_t number = host.next();
+            const size_t n =
+                verify ? dotreel_link_encode_read(packet, number, next, 128)
+                       : dotreel_link_encode_write(packet, number, next, store + next, 128);
+            ok = ok && host.send(packet, n);
+            inFlight[number] = next;
+            next += 128;
+        }
+        const auto answer = host.nextAnswer(0.5);
+        const auto it = answer ? inFlight.find(answer->number) : inFlight.end();
+        ok = ok && it != inFlight.end() &&
+             answer->type ==
+                 ((verify ? DOTREEL_LINK_READ : DOTREEL_LINK_WRITE) | DOTREEL_LINK_ANSWER);
         if (ok && verify)
-            ok = std::equal(store + a, store + a + 128,
+            ok = std::equal(store + it->second, store + it->second + 128,
                             reinterpret_cast<const uint8_t*>(answer->payload.constData()) + 4);
+        if (ok) inFlight.erase(it);
     }
+    f.overflows = line.ringOverflows();
     f.wallS = double(wall.nsecsElapsed()) / 1e9;
     f.simS = simSince(line, from) + double(line.uartByteCycles()) / kCpuHz;
     f.bytes = (line.bytesIn - in0) + (line.bytesOut - out0);
+    f.busier = std::max(line.bytesIn - in0, line.bytesOut - out0);
     f.ok = ok &&
            (verify || (QByteArray(reinterpret_cast<const char*>(board.bus.chips[0].memory().data()),
                                   65536) == images.chip[0] &&
@@ -101,6 +124,7 @@ Figures tool(const QStringList& args, Board& board, SerialLine& line, const QStr
     (void)started;
     f.simS = simSince(line, line.inCycles.front()) + double(line.uartByteCycles()) / kCpuHz;
     f.bytes = (line.bytesIn - in0) + (line.bytesOut - out0);
+    f.busier = std::max(line.bytesIn - in0, line.bytesOut - out0);
     return f;
 }
 
@@ -151,12 +175,17 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QTemporaryDir dir;
     const int baud = 115200;
-    const Figures ownUpload = ownHost(false, dir);
-    const Figures ownVerify = ownHost(true, dir);
-    print("upload 131072 bytes, the test's own host", ownUpload, baud, 1024);
-    print("verify 131072 bytes, the test's own host", ownVerify, baud, 0);
-    // What the tool adds to the test's own host, which answers at once: its time between an
-    // answer and its next request.
+    Figures ownUpload, ownVerify;
+    for (const unsigned window : {1u, 2u}) {
+        ownUpload = ownHost(false, dir, window);
+        ownVerify = ownHost(true, dir, window);
+        std::printf("the test's own host, %u request(s) in flight (ring overflows: %d, %d)\n",
+                    window, ownUpload.overflows, ownVerify.overflows);
+        print("  upload 131072 bytes", ownUpload, baud, 1024);
+        print("  verify 131072 bytes", ownVerify, baud, 0);
+    }
+    // What the tool (two requests in flight) adds to the test's own host with two in flight,
+    // which sends the next request the moment an answer is in.
     const auto added = [](const Figures& tool, const Figures& own) {
         std::printf(
             "  the tool's own time: %.2f s more than the test's own host, %.2f ms a request\n",

@@ -1,8 +1,8 @@
 // The host side of the serial link against the scripted player on a pseudo-terminal that paces
 // every byte at the baud rate (10 bits a byte, 8N1) and takes a 24C512's write cycle for every
-// page: the wall time of a full upload and of its read-back, against the wire time plus the
-// write cycles they cannot beat; and the live view's time from offer() to the frame taken whole
-// by the device. Prints figures; asserts nothing.
+// page: the wall time of a full upload and of its read-back, one request in flight and two,
+// against the wire time plus the write cycles that one request at a time cannot beat; and the live
+// view's time from offer() to the frame taken whole by the device. Prints figures; asserts nothing.
 //   bench_link [BAUD [WRITE_CYCLE_US]]     (115200 and 5000 unless given)
 #include <chrono>
 #include <cstdio>
@@ -56,20 +56,27 @@ int main(int argc, char** argv) try {
     const double readWire =
         kBlocks * ((kOverhead + 5) + (kOverhead + 4 + DOTREEL_LINK_BLOCK_BYTES)) / bytesPerSecond;
 
-    auto start = Clock::now();
-    dotreel::link::uploadStore(*session, store.data(), {});
-    const double writeWall = secondsSince(start);
-    start = Clock::now();
-    const auto difference = dotreel::link::verifyStore(*session, store.data(), {});
-    const double readWall = secondsSince(start);
-    std::printf("upload   wall %7.2f s  wire+cycles %7.2f s  ratio %.3f\n", writeWall, writeWire,
-                writeWall / writeWire);
-    std::printf("verify   wall %7.2f s  wire        %7.2f s  ratio %.3f  (%s)\n", readWall,
-                readWire, readWall / readWire, difference ? "DIFFERS" : "equal");
-    std::printf("together wall %7.2f s  wire+cycles %7.2f s  ratio %.3f; retries %llu\n",
-                writeWall + readWall, writeWire + readWire,
-                (writeWall + readWall) / (writeWire + readWire),
-                static_cast<unsigned long long>(session->counters().retries));
+    // Stop and wait against two requests in flight.
+    Clock::time_point start;
+    for (const unsigned window : {1u, dotreel::link::kBlockWindow}) {
+        const uint64_t retriesBefore = session->counters().retries;
+        start = Clock::now();
+        dotreel::link::uploadStore(*session, store.data(), {}, nullptr, window);
+        const double writeWall = secondsSince(start);
+        start = Clock::now();
+        const auto difference =
+            dotreel::link::verifyStore(*session, store.data(), {}, nullptr, window);
+        const double readWall = secondsSince(start);
+        std::printf("%u request(s) in flight:\n", window);
+        std::printf("  upload   wall %7.2f s  wire+cycles %7.2f s  ratio %.3f\n", writeWall,
+                    writeWire, writeWall / writeWire);
+        std::printf("  verify   wall %7.2f s  wire        %7.2f s  ratio %.3f  (%s)\n", readWall,
+                    readWire, readWall / readWire, difference ? "DIFFERS" : "equal");
+        std::printf("  together wall %7.2f s  wire+cycles %7.2f s  ratio %.3f; retries %llu\n",
+                    writeWall + readWall, writeWire + readWire,
+                    (writeWall + readWall) / (writeWire + readWire),
+                    static_cast<unsigned long long>(session->counters().retries - retriesBefore));
+    }
 
     session.reset();  // the port is the live view's now
 

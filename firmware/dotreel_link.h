@@ -45,6 +45,9 @@
  * up to 10 ms on the device, and 495 bytes need 43 ms at 115200 baud). */
 #define DOTREEL_LINK_ANSWER_TIMEOUT_MS 500u
 #define DOTREEL_LINK_TRIES 4u
+/* A host keeps at most this many write or read block requests unanswered at once (every other
+ * request waits for its answer): a device takes the next request in while it carries out one. */
+#define DOTREEL_LINK_BLOCKS_IN_FLIGHT 2u
 
 typedef enum {
     DOTREEL_LINK_HELLO = 0x01,

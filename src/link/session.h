@@ -4,10 +4,17 @@
 // no good answer within the answer time-out is sent again whole, with a new number, up to the
 // codec's number of tries; every request may be carried out twice without harm, so a lost answer
 // or a device that reset mid-packet costs only the retry.
+//
+// Store blocks go in a window: the next request is sent while the device is still busy with the
+// one before (writing a page takes it up to 8 ms, the next write request 12 ms on the wire at
+// 115200 baud), so the line carries requests without a pause. The serial line is full duplex and
+// the player's receive ring holds a whole request, so the second one waits there.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +25,13 @@ extern "C" {
 }
 
 namespace dotreel::link {
+
+// Block requests in flight at once during a block transfer. One more would not speed a write
+// up (the wire is busy with requests already) and would make the device's ring hold two.
+inline constexpr unsigned kBlockWindow = DOTREEL_LINK_BLOCKS_IN_FLIGHT;
+
+// Called as each block is answered, with the block's index; blocks may finish out of order.
+using BlockDone = std::function<void(size_t block)>;
 
 struct HelloInfo {
     unsigned version = 0;
@@ -49,6 +63,18 @@ public:
     void play(uint16_t start, uint16_t end, uint16_t intervalMs, uint8_t flags);
     void stop();
 
+    // `count` whole blocks (DOTREEL_LINK_BLOCK_BYTES each) from the page-aligned `address` on,
+    // written from `data` or read into it, with up to `window` (1..kBlockWindow) requests in
+    // flight. Each request has its own number and its own answer time-out from its last byte
+    // sent, and is sent again whole with a new number, up to DOTREEL_LINK_TRIES tries, the
+    // errors as for write() and read(). Once `stop` (or the session's cancel flag) is set, no
+    // request is sent any more; those in flight are awaited until answered or timed out, so the
+    // device is left answering, and then LinkError(Cancelled) is thrown unless all were done.
+    void writeBlocks(uint32_t address, const uint8_t* data, size_t count, const BlockDone& done,
+                     const std::atomic<bool>* stop = nullptr, unsigned window = kBlockWindow);
+    void readBlocks(uint32_t address, uint8_t* data, size_t count, const BlockDone& done,
+                    const std::atomic<bool>* stop = nullptr, unsigned window = kBlockWindow);
+
     const std::string& portName() const { return port_.name(); }
     const Counters& counters() const { return counters_; }
     void setCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
@@ -60,6 +86,10 @@ private:
     };
     template <typename Encode>
     Answer exchange(uint8_t request, Encode encode);
+    void blocks(bool writing, uint32_t address, const uint8_t* from, uint8_t* into, size_t count,
+                const BlockDone& done, const std::atomic<bool>* stop, unsigned window);
+    [[noreturn]] void throwDeviceError(const dotreel_link_packet& packet) const;
+    [[noreturn]] void throwUnanswered(bool brokenEveryTry) const;
     bool cancelled() const { return cancel_ != nullptr && cancel_->load(); }
 
     SerialPort port_;

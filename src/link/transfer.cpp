@@ -1,45 +1,47 @@
 #include "link/transfer.h"
 
-#include <array>
+#include <vector>
 
 namespace dotreel::link {
 namespace {
 
 constexpr size_t kBlock = DOTREEL_LINK_BLOCK_BYTES;
+constexpr size_t kBlocks = kStoreBytes / kBlock;
 static_assert(kStoreBytes == DOTREEL_LINK_STORE_BYTES);
-
-void checkCancel(const std::atomic<bool>* cancel) {
-    if (cancel != nullptr && cancel->load())
-        throw LinkError(LinkError::Kind::Cancelled, "cancelled");
-}
 
 }  // namespace
 
 void uploadStore(Session& session, const uint8_t* store, const TransferProgress& progress,
-                 const std::atomic<bool>* cancel) {
-    for (size_t address = 0; address < kStoreBytes; address += kBlock) {
-        checkCancel(cancel);
-        session.write(static_cast<uint32_t>(address), store + address, kBlock);
-        if (progress) progress(TransferPhase::Writing, address + kBlock, kStoreBytes);
-    }
+                 const std::atomic<bool>* cancel, unsigned window) {
+    size_t done = 0;
+    session.writeBlocks(
+        0, store, kBlocks,
+        [&](size_t) {
+            done += kBlock;
+            if (progress) progress(TransferPhase::Writing, done, kStoreBytes);
+        },
+        cancel, window);
 }
 
 std::optional<StoreDifference> verifyStore(Session& session, const uint8_t* store,
                                            const TransferProgress& progress,
-                                           const std::atomic<bool>* cancel) {
+                                           const std::atomic<bool>* cancel, unsigned window) {
+    std::vector<uint8_t> found(kStoreBytes);
+    size_t done = 0;
+    session.readBlocks(
+        0, found.data(), kBlocks,
+        [&](size_t) {
+            done += kBlock;
+            if (progress) progress(TransferPhase::Verifying, done, kStoreBytes);
+        },
+        cancel, window);
+    // Compared once all is in: blocks arrive in any order, the first difference is by address.
     std::optional<StoreDifference> difference;
-    std::array<uint8_t, kBlock> block{};
-    for (size_t address = 0; address < kStoreBytes; address += kBlock) {
-        checkCancel(cancel);
-        session.read(static_cast<uint32_t>(address), block.data(), kBlock);
-        for (size_t i = 0; i < kBlock; ++i) {
-            if (block[i] == store[address + i]) continue;
-            if (!difference)
-                difference = StoreDifference{static_cast<uint32_t>(address + i), store[address + i],
-                                             block[i], 0};
-            ++difference->differing;
-        }
-        if (progress) progress(TransferPhase::Verifying, address + kBlock, kStoreBytes);
+    for (size_t i = 0; i < kStoreBytes; ++i) {
+        if (found[i] == store[i]) continue;
+        if (!difference)
+            difference = StoreDifference{static_cast<uint32_t>(i), store[i], found[i], 0};
+        ++difference->differing;
     }
     return difference;
 }

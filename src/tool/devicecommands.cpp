@@ -1,7 +1,7 @@
 // device: every command opens the port, says hello (so a silent board or another protocol
 // version is named before anything else is sent) and then does its one thing. upload and verify
-// take Ctrl+C between blocks: the block in flight is finished or times out, so the device is
-// left answering and the next upload simply starts over.
+// take Ctrl+C between blocks: no block is asked for after it, the (at most two) in flight are
+// finished or time out, so the device is left answering and the next upload simply starts over.
 #include "tool/devicecommands.h"
 
 #include <unistd.h>
@@ -81,7 +81,7 @@ const std::map<std::string, std::string, std::less<>>& commandHelps() {
          "With SETTINGS (an animation.txt), the board then plays its start..end at its interval,\n"
          "repeated (--once: once), and keeps playing them at every power-up.\n"
          "On a terminal a progress bar shows bytes/s and the time left. Ctrl+C stops after the\n"
-         "block in flight; the device's store is then incomplete: upload again.\n"},
+         "blocks in flight; the device's store is then incomplete: upload again.\n"},
         {"verify",
          "Usage: dotreel-tool device verify FILE [--port PORT] [--baud RATE]\n"
          "\n"
@@ -113,7 +113,7 @@ constexpr std::array<unsigned, 19> kBauds = {
     1200,   2400,   4800,   9600,    19200,   38400,   57600,   115200,  230400, 460800,
     500000, 576000, 921600, 1000000, 1152000, 1500000, 2000000, 3000000, 4000000};
 
-// Set while an upload or a verify runs: Ctrl+C asks it to stop after the block in flight.
+// Set while an upload or a verify runs: Ctrl+C asks it to stop after the blocks in flight.
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 

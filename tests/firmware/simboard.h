@@ -595,6 +595,32 @@ public:
         }
         return std::nullopt;
     }
+    // The next answer of whatever number, for a host that keeps requests in flight: answers that
+    // came in the same read wait for the next call.
+    std::optional<Answer> nextAnswer(double seconds) {
+        const Ns until = line_.simNs() + Ns(seconds * 1e9);
+        while (pending_.empty() && line_.simNs() < until) {
+            line_.run(step);
+            uint8_t chunk[512];
+            ssize_t n;
+            while ((n = ::read(line_.hostFd(), chunk, sizeof chunk)) > 0) {
+                for (ssize_t i = 0; i < n; ++i) {
+                    dotreel_link_packet p;
+                    int whole = dotreel_link_decoder_feed(&decoder_, chunk[i], &p);
+                    while (whole) {
+                        pending_.push_back(
+                            {p.type, p.number,
+                             QByteArray(reinterpret_cast<const char*>(p.payload), p.length)});
+                        whole = dotreel_link_decoder_next(&decoder_, &p);
+                    }
+                }
+            }
+        }
+        if (pending_.empty()) return std::nullopt;
+        Answer a = pending_.front();
+        pending_.pop_front();
+        return a;
+    }
     uint8_t next() { return ++number_; }
 
     std::optional<Answer> hello() {
@@ -634,6 +660,7 @@ private:
     dotreel_link_decoder decoder_{};
     uint8_t buffer_[DOTREEL_LINK_MAX_PACKET]{};
     uint8_t number_ = 0;
+    std::deque<Answer> pending_;
 };
 
 }  // namespace firmwaresim

@@ -166,6 +166,67 @@ private slots:
         QCOMPARE(rig.line.ringOverflows(), 0);
     }
 
+    // Two requests sent back to back, the second arriving while the first is carried out (a
+    // page's I2C and write cycle, a block's read and its answer going out): it waits in the
+    // receive ring, both are answered, nothing overflows. The first write lands during the
+    // playback that runs from power-up.
+    void twoRequestsInFlight_data() {
+        QTest::addColumn<QString>("build");
+        QTest::newRow("115200 baud") << "default";
+        QTest::newRow("1000000 baud") << "fast";
+    }
+    void twoRequestsInFlight() {
+        QFETCH(QString, build);
+        Rig rig(build);
+        QVERIFY(rig.ok());
+        rig.powerUp();
+        uint8_t block[2][128];
+        for (int i = 0; i < 128; ++i) {
+            block[0][i] = uint8_t(i * 5 + 1);
+            block[1][i] = uint8_t(255 - i * 3);
+        }
+        const uint32_t address[2] = {65536u - 128u, 65536u};  // one page in each chip
+        uint8_t packet[2][DOTREEL_LINK_MAX_PACKET];
+        uint8_t number[2];
+        // the pair of writes, then the pair of reads of the same pages
+        for (int round = 0; round < 2; ++round) {
+            const bool writing = round == 0;
+            size_t length[2];
+            for (int k = 0; k < 2; ++k) {
+                number[k] = rig.host.next();
+                length[k] =
+                    writing
+                        ? dotreel_link_encode_write(packet[k], number[k], address[k], block[k], 128)
+                        : dotreel_link_encode_read(packet[k], number[k], address[k], 128);
+            }
+            QVERIFY(rig.host.send(packet[0], length[0]));
+            QVERIFY(rig.host.send(packet[1], length[1]));
+            const uint8_t type = writing ? DOTREEL_LINK_WRITE : DOTREEL_LINK_READ;
+            bool answered[2] = {false, false};
+            for (int got = 0; got < 2; ++got) {
+                const auto a = rig.host.nextAnswer(0.2);
+                QVERIFY2(a, qPrintable(QStringLiteral("%1 answer(s) of 2").arg(got)));
+                QCOMPARE(int(a->type), int(type | DOTREEL_LINK_ANSWER));
+                const int k = a->number == number[0] ? 0 : 1;
+                QCOMPARE(a->number, number[k]);
+                QVERIFY(!answered[k]);
+                answered[k] = true;
+                const auto* p = reinterpret_cast<const uint8_t*>(a->payload.constData());
+                QCOMPARE(uint32_t(p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24),
+                         address[k]);
+                if (!writing)
+                    QCOMPARE(a->payload.mid(4),
+                             QByteArray(reinterpret_cast<const char*>(block[k]), 128));
+            }
+            for (int k = 0; writing && k < 2; ++k) {
+                const auto& chip = rig.board.bus.chips[address[k] >> 16].memory();
+                QVERIFY(std::equal(block[k], block[k] + 128, chip.begin() + (address[k] & 0xFFFF)));
+            }
+        }
+        QCOMPARE(rig.line.ringOverflows(), 0);
+        QCOMPARE(rig.board.ramByte("rx_line_errors"), 0);
+    }
+
     void showPutsTheFrameOnThePanel_data() {
         QTest::addColumn<QString>("build");
         QTest::addColumn<int>("delayUs");  // after power-up: lands anywhere in a tick

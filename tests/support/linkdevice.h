@@ -1,6 +1,7 @@
 // A scripted player on a pseudo-terminal, for tests and benchmarks of the host side of the serial
-// link: slavePath() is what a program is given as its port. A thread reads the master end, feeds
-// the firmware's own decoder and answers through the firmware's own dispatch, with a 131072-byte
+// link: slavePath() is what a program is given as its port. One thread takes bytes off the master
+// end as they come (the line is full duplex), another feeds them at the paced rate to the
+// firmware's own decoder and answers through the firmware's own dispatch, with a 131072-byte
 // store in memory and a record of the frames shown and the play and stop requests. Knobs make
 // it misbehave the ways a real line and board do: bytes dropped or garbled, answers late or never,
 // a device that stops reading, one that speaks another protocol version, a reset mid-stream.
@@ -17,8 +18,10 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -54,6 +57,11 @@ public:
         // The Nth request from now is lost to a reset: the device forgets it and all partial
         // input and ignores the line for 50 ms, as a board does while it starts; then back to 0.
         std::atomic<unsigned> resetAfter{0};
+        // The Nth request from now is carried out but its answer is lost on the way; then 0.
+        std::atomic<unsigned> loseAnswerAfter{0};
+        // The Nth request from now has its answer held back until the next one has gone out
+        // (answers out of order); then 0.
+        std::atomic<unsigned> holdAnswerAfter{0};
     };
 
     LinkDevice() {
@@ -126,30 +134,70 @@ private:
         std::this_thread::sleep_for(std::chrono::microseconds(bytes * 1000000u / bytesPerSecond));
     }
 
-    void run() {
+    using Clock = std::chrono::steady_clock;
+
+    // The line into the device, full duplex as a UART is: bytes are taken off the master as
+    // soon as they come, each given the time it would have finished arriving at the paced rate,
+    // so that a request keeps arriving while the device is busy with the one before.
+    void receive() {
         std::array<uint8_t, 512> in{};
-        auto lastByte = std::chrono::steady_clock::now();
-        std::chrono::steady_clock::time_point deafUntil{};
+        Clock::time_point lineFree{};
         while (!quit_) {
             if (knobs.stopReading) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 continue;
             }
             pollfd entry{master_, POLLIN, 0};
-            if (poll(&entry, 1, 10) <= 0) {
-                if (std::chrono::steady_clock::now() - lastByte >=
-                    std::chrono::milliseconds(DOTREEL_LINK_BYTE_GAP_MS))
-                    dotreel_link_decoder_gap(&decoder_);
-                continue;
-            }
+            if (poll(&entry, 1, 10) <= 0) continue;
             const ssize_t got = ::read(master_, in.data(), in.size());
             if (got <= 0) continue;
-            const auto now = std::chrono::steady_clock::now();
-            lastByte = now;
-            pace(knobs.bytesPerSecond, static_cast<size_t>(got));
-            if (now < deafUntil) continue;
+            const auto now = Clock::now();
+            const unsigned bytesPerSecond = knobs.bytesPerSecond;
+            const std::lock_guard lock(inMutex_);
             for (ssize_t i = 0; i < got; ++i) {
-                uint8_t byte = in[static_cast<size_t>(i)];
+                lineFree = bytesPerSecond == 0
+                               ? now
+                               : std::max(lineFree, now) +
+                                     std::chrono::nanoseconds(1000000000ull / bytesPerSecond);
+                incoming_.push_back({in[static_cast<size_t>(i)], lineFree});
+            }
+            inReady_.notify_one();
+        }
+    }
+
+    void run() {
+        std::thread receiver([this] { receive(); });
+        auto lastByte = Clock::now();
+        Clock::time_point deafUntil{};
+        std::vector<Incoming> batch;
+        while (!quit_) {
+            batch.clear();
+            {
+                std::unique_lock lock(inMutex_);
+                if (!inReady_.wait_for(lock, std::chrono::milliseconds(10),
+                                       [&] { return !incoming_.empty(); })) {
+                    if (Clock::now() - lastByte >=
+                        std::chrono::milliseconds(DOTREEL_LINK_BYTE_GAP_MS))
+                        dotreel_link_decoder_gap(&decoder_);
+                    continue;
+                }
+                const auto first = incoming_.front().at;
+                if (first > Clock::now()) {
+                    lock.unlock();
+                    std::this_thread::sleep_until(first);
+                    lock.lock();
+                }
+                // every byte in by now
+                const auto now = Clock::now();
+                while (!incoming_.empty() && incoming_.front().at <= now) {
+                    batch.push_back(incoming_.front());
+                    incoming_.pop_front();
+                }
+            }
+            for (const Incoming& in : batch) {
+                lastByte = in.at;
+                if (in.at < deafUntil) continue;
+                uint8_t byte = in.byte;
                 ++received_;
                 const unsigned drop = knobs.dropEveryNth, garble = knobs.garbleEveryNth;
                 if (drop != 0 && received_ % drop == 0) continue;
@@ -158,34 +206,27 @@ private:
                 int found = dotreel_link_decoder_feed(&decoder_, byte, &packet);
                 while (found != 0) {
                     if (!handle(packet)) {
-                        deafUntil =
-                            std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
+                        deafUntil = Clock::now() + std::chrono::milliseconds(50);
                         break;
                     }
                     found = dotreel_link_decoder_next(&decoder_, &packet);
                 }
-                if (std::chrono::steady_clock::now() < deafUntil) break;
             }
         }
+        receiver.join();
     }
 
     // false when the device "reset" instead of answering.
     bool handle(const dotreel_link_packet& packet) {
         if ((packet.type & DOTREEL_LINK_ANSWER) != 0) return true;
         ++requests_;
-        const unsigned resetAfter = knobs.resetAfter;
-        if (resetAfter == 0) {
-            countdown_ = -1;
-        } else {
-            if (countdown_ < 0) countdown_ = static_cast<int>(resetAfter);
-            if (--countdown_ == 0) {
-                knobs.resetAfter = 0;
-                countdown_ = -1;
-                ++resets_;
-                dotreel_link_decoder_init(&decoder_);
-                return false;
-            }
+        if (due(knobs.resetAfter, countdown_)) {
+            ++resets_;
+            dotreel_link_decoder_init(&decoder_);
+            return false;
         }
+        const bool lose = due(knobs.loseAnswerAfter, loseCountdown_);
+        const bool hold = due(knobs.holdAnswerAfter, holdCountdown_);
         std::array<uint8_t, DOTREEL_LINK_MAX_ANSWER> out{};
         size_t length = 0;
         if (packet.type == DOTREEL_LINK_HELLO && knobs.version != DOTREEL_LINK_VERSION) {
@@ -196,9 +237,23 @@ private:
             const dotreel_link_device device{this, show, write, read, play, stop, eeproms, 1, 2, 3};
             length = dotreel_link_dispatch(&device, &packet, out.data());
         }
-        if (length == 0 || knobs.neverAnswer) return true;
+        if (length == 0 || knobs.neverAnswer || lose) return true;
+        if (hold) {
+            held_.assign(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(length));
+            return true;
+        }
         if (const unsigned delay = knobs.answerDelayMs; delay != 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        send(out.data(), length);
+        if (!held_.empty()) {
+            send(held_.data(), held_.size());
+            held_.clear();
+        }
+        return true;
+    }
+
+    // The answer's bytes to the master, garbled and paced as the knobs say.
+    void send(uint8_t* out, size_t length) {
         for (size_t i = 0; i < length; ++i) {
             ++sent_;
             const unsigned garble = knobs.garbleAnswerEveryNth;
@@ -207,7 +262,7 @@ private:
         pace(knobs.bytesPerSecond, length);
         size_t done = 0;
         while (done < length && !quit_) {
-            const ssize_t put = ::write(master_, out.data() + done, length - done);
+            const ssize_t put = ::write(master_, out + done, length - done);
             if (put > 0) {
                 done += static_cast<size_t>(put);
             } else {
@@ -216,6 +271,19 @@ private:
             }
         }
         ++answers_;
+    }
+
+    // True for the request a "the Nth request from now" knob names, which is then set back to 0.
+    static bool due(std::atomic<unsigned>& knob, int& countdown) {
+        const unsigned n = knob;
+        if (n == 0) {
+            countdown = -1;
+            return false;
+        }
+        if (countdown < 0) countdown = static_cast<int>(n);
+        if (--countdown != 0) return false;
+        knob = 0;
+        countdown = -1;
         return true;
     }
 
@@ -259,7 +327,15 @@ private:
     std::thread thread_;
     std::atomic<bool> quit_{false};
     uint64_t received_ = 0, sent_ = 0;
-    int countdown_ = -1;
+    int countdown_ = -1, loseCountdown_ = -1, holdCountdown_ = -1;
+    struct Incoming {
+        uint8_t byte;
+        Clock::time_point at;  // when its last bit is in
+    };
+    std::mutex inMutex_;
+    std::condition_variable inReady_;
+    std::deque<Incoming> incoming_;
+    std::vector<uint8_t> held_;  // an answer held back by holdAnswerAfter
 
     mutable std::mutex mutex_;
     std::vector<uint8_t> store_;

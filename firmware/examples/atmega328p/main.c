@@ -279,12 +279,14 @@ static uint16_t now_ms(void) {
  * Received bytes go into a ring by interrupt; the main loop takes them out between the other
  * work. The longest the main loop is away from the ring is a request's own work: a page write
  * with its write cycle, up to 3 ms of bus and 10 ms of acknowledge polling (150 bytes at 115200
- * baud), and while it is carried out the host waits for the answer. Bytes that come anyway (a
- * show request during a tick) are taken in between the pieces of the tick's frame read (see
- * read_pumping) and before each 61-byte row it writes to the panel, so the longest stretch
- * without that is one piece's read, about 1.6 ms: 20 bytes at 115200 baud, 160 at 1000000. The
- * CRC of a whole show request (about 2.5 ms) comes after its last byte, when the host waits.
- * 256 bytes, indices of one byte: an interrupt and the main loop never see half an index. */
+ * baud). A host keeps at most two store blocks in flight, so what arrives meanwhile is the next
+ * request, 139 bytes at the most; the one after comes only once an answer is out. Bytes that
+ * come anyway (a show request during a tick) are taken in between the pieces of the tick's frame
+ * read (see read_pumping) and before each 61-byte row it writes to the panel, so the longest
+ * stretch without that is one piece's read, about 1.6 ms: 20 bytes at 115200 baud, 160 at
+ * 1000000. The CRC of a whole show request (about 2.5 ms) comes after its last byte, when the
+ * host waits. 256 bytes, indices of one byte: an interrupt and the main loop never see half an
+ * index. */
 #define RX_RING_BYTES 256u
 
 static uint8_t rx_ring[RX_RING_BYTES];
@@ -306,23 +308,46 @@ ISR(USART_RX_vect) {
     rx_head = next;
 }
 
-/* An answer goes out from here by the UDRE interrupt; the main loop writes the next answer only
- * once the last one has left (the host sends one request at a time). */
-static uint8_t tx_buffer[DOTREEL_LINK_MAX_ANSWER];
-static volatile uint8_t tx_length;
+/* Answers go out by the UDRE interrupt from two buffers, in the order they were written: while
+ * one is on the wire the main loop carries out the next request into the other, so a read
+ * block's 2.9 ms of I2C overlap the answer before it (12 ms at 115200 baud) instead of leaving
+ * the line idle. A request after that waits in the ring until a buffer is free. */
+static uint8_t tx_buffer[2][DOTREEL_LINK_MAX_ANSWER];
+static volatile uint8_t tx_length[2]; /* 0: the buffer is free */
+static volatile uint8_t tx_active;    /* the buffer the interrupt sends from */
 static volatile uint8_t tx_sent;
+static uint8_t tx_fill; /* the buffer the main loop writes next */
 
 ISR(USART_UDRE_vect) {
-    UDR0 = tx_buffer[tx_sent];
-    if (++tx_sent == tx_length) UCSR0B &= (uint8_t)~_BV(UDRIE0);
+    const uint8_t b = tx_active;
+    UDR0 = tx_buffer[b][tx_sent];
+    if (++tx_sent == tx_length[b]) {
+        tx_length[b] = 0;
+        tx_sent = 0;
+        tx_active = (uint8_t)(b ^ 1u);
+        if (tx_length[tx_active] == 0u) UCSR0B &= (uint8_t)~_BV(UDRIE0);
+    }
 }
 
-static uint8_t tx_busy(void) { return (UCSR0B & _BV(UDRIE0)) != 0; }
+/* The buffer for the next answer, once the interrupt is done with it. */
+static uint8_t* tx_next(void) {
+    while (tx_length[tx_fill] != 0u) {
+    }
+    return tx_buffer[tx_fill];
+}
 
-static void tx_start(uint8_t length) {
-    tx_sent = 0;
-    tx_length = length;
-    UCSR0B |= _BV(UDRIE0); /* the interrupt is off here, so this read-modify-write is safe */
+/* The answer written into tx_next()'s buffer goes out after those before it. */
+static void tx_queue(uint8_t length) {
+    const uint8_t sreg = SREG;
+    cli();
+    tx_length[tx_fill] = length;
+    if ((UCSR0B & _BV(UDRIE0)) == 0u) {
+        tx_active = tx_fill;
+        tx_sent = 0;
+        UCSR0B |= _BV(UDRIE0);
+    }
+    SREG = sreg;
+    tx_fill = (uint8_t)(tx_fill ^ 1u);
 }
 
 static void uart_init(void) {
@@ -558,12 +583,9 @@ static void play_start(const settings* s) {
 static void serve(void) {
     pump();
     while (packet_held) {
-        size_t length;
-        while (tx_busy()) {
-        }
-        length = dotreel_link_dispatch(&device, &packet, tx_buffer);
+        const size_t length = dotreel_link_dispatch(&device, &packet, tx_next());
         packet_held = (uint8_t)dotreel_link_decoder_next(&decoder, &packet);
-        if (length > 0u) tx_start((uint8_t)length);
+        if (length > 0u) tx_queue((uint8_t)length);
         if (play_pending) {
             play_pending = 0;
             if (play_asked.flags & DOTREEL_LINK_PLAY_KEEP) {
